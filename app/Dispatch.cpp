@@ -1,0 +1,108 @@
+#include "app/Dispatch.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/Arguments.h"
+#include "app/ExitCodes.h"
+#include "comm/CommPortSettings.h"
+#include "common/CmdConsole.h"
+#include "common/GenericFunctions.h"
+#include "common/Log.h"
+#include "protocol/ToolsData.h"
+
+namespace {
+
+constexpr unsigned TOOL_MASK_UPLOAD_SPT = 32;
+
+int Finish(int code) {
+    print_error_description(code);
+    return code;
+}
+
+int Fail(int code, const char* message) {
+    CmdConsole::WriteToConsoleString("%s", message);
+    return Finish(code);
+}
+
+// The printer operations are added one by one; until one exists, a run that
+// reaches it fails as a communication error rather than pretending success.
+int NotAvailable(const char* operation) {
+    Log::WriteLogP("main", "%s is not available in this build", operation);
+    CmdConsole::WriteToConsoleString("%s is not available in this build\n", operation);
+    return Finish(EXIT_COMMUNICATION);
+}
+
+bool UsbDeviceList(std::string& /*list*/) { return false; }
+
+void LogClassification(const char* name, bool accepted, const ProgramSettings& s) {
+    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name, accepted ? 1 : 0,
+                   s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
+}
+
+bool Classify(const char* name, ProgramSettings& s) {
+    bool accepted = parse_filename(name, &s.isMod, &s.isPswPfw, &s.isBin, &s.isZpd, &s.isSpt);
+    LogClassification(name, accepted, s);
+    return accepted;
+}
+
+// Link kind and device argument; 0 when both are good, else the exit code.
+int ParseLink(ProgramSettings& s, CommPortSettings& link) {
+    if (!parse_type(s.type, &s.commPortType)) return Fail(EXIT_PARAMETER, "type argument not valid\n");
+    if (!parse_device(s.device, s.commPortType, link, UsbDeviceList)) {
+        return Fail(EXIT_PARAMETER, "device argument not valid\n");
+    }
+    return 0;
+}
+
+int RunTool(ProgramSettings& s) {
+    if (s.toolnumber == 0 || s.toolid == 0) return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
+    std::unique_ptr<unsigned char[]> fileData;
+    long fileSize = -1;
+    if (s.toolnumber == 1 && ToolsData::FromIntToToolMask(s.toolid) == TOOL_MASK_UPLOAD_SPT) {
+        if (s.toolfilename[0] == '\0') {
+            return Fail(EXIT_PARAMETER, "[toolfilename] for upload SPT file not specified\n");
+        }
+        if (!Classify(s.toolfilename, s) || !s.isSpt) {
+            return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
+        }
+        fileData = GenericFunctions::readfile(s.toolfilename, fileSize);
+        if (!fileData || fileSize < 0) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
+    } else if (s.toolnumber != 1 && s.toolnumber != 2) {
+        return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
+    }
+    CommPortSettings link;
+    if (int code = ParseLink(s, link)) return code;
+    return NotAvailable("Printer tool execution");
+}
+
+int RunFileOperation(ProgramSettings& s) {
+    bool accepted = Classify(s.filename, s);
+    if (!s.printerversion) {
+        if (!accepted) return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
+        if (s.tampermode && !s.isBin) {
+            return Fail(EXIT_FILE_ERROR,
+                        "filename not correct for this type of upgrade (must be a bin)\n");
+        }
+        if (!s.tampermode && !s.isMod && !s.isPswPfw && !s.isZpd) {
+            return Fail(EXIT_FILE_ERROR, "filename not correct (must be a modpfw/psw)\n");
+        }
+    }
+    CommPortSettings link;
+    if (int code = ParseLink(s, link)) return code;
+    if (s.printerversion) return NotAvailable("Setup read");
+    if (s.isMod) return NotAvailable("Module download");
+    if (s.isPswPfw) return NotAvailable("Package upgrade");
+    if (s.isBin && s.tampermode) return NotAvailable("Anti-tamper upgrade");
+    return NotAvailable("ZPD script run");
+}
+
+}  // namespace
+
+int RunOperation(ProgramSettings& settings) {
+    if (settings.executetool) return RunTool(settings);
+    if (settings.usbdevlist) return NotAvailable("USB device list");
+    if (settings.ethdevlist) return NotAvailable("Network device list");
+    return RunFileOperation(settings);
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# fuzz.sh [seconds-per-target]: builds the libFuzzer targets with clang and
+# runs each for the given time (default 30 s); any finding fails.
+# Seeds: fuzz/corpus/<target>/ when present, and what <target>_seeds writes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+ls fuzz/*_fuzz.cpp >/dev/null 2>&1 || { echo "no fuzz targets"; exit 0; }
+CC=clang CXX=clang++ scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DPRN_BUILD_FUZZ=ON -DPRN_BUILD_TESTS=OFF -DPRN_BUILD_SIM=OFF
+for source in fuzz/*_fuzz.cpp; do
+  name=$(basename "$source" .cpp)
+  corpus=build-fuzz/corpus/$name
+  mkdir -p "$corpus"
+  [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+  [ -x "build-fuzz/fuzz/${name}_seeds" ] && "build-fuzz/fuzz/${name}_seeds" "$corpus"
+  echo "-- $name for ${seconds}s"
+  "build-fuzz/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 "$corpus" \
+    2>"build-fuzz/$name.log" || { tail -50 "build-fuzz/$name.log"; exit 1; }
+  grep -E 'stat::number_of_executed_units|stat::peak_rss_mb|cov:' "build-fuzz/$name.log" | tail -3
+done

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Every test: the normal build, the sanitizer build (AddressSanitizer and
+# UndefinedBehaviorSanitizer, any report fails), and the fuzz targets for a
+# bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+export TMPDIR=${TMPDIR:-/tmp}
+
+echo "== normal build"
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure -j 2
+
+echo "== sanitizer build"
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPRN_SANITIZE=ON
+ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j 2
+
+echo "== fuzzing"
+scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

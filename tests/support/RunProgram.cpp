@@ -1,0 +1,116 @@
+#include "tests/support/RunProgram.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace testsupport {
+
+namespace {
+
+long long NowMs() {
+    struct timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+    int outPipe[2], errPipe[2], inPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0 ||
+        pipe2(inPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    for (const std::string& extra : options.extraEnv) env.push_back(extra);
+    std::vector<char*> envp, args;
+    for (std::string& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    std::vector<std::string> argvCopy(argv);
+    for (std::string& a : argvCopy) args.push_back(&a[0]);
+    args.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        dup2(inPipe[0], 0);
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+            _exit(126);
+        }
+        execve(args[0], args.data(), envp.data());
+        _exit(127);
+    }
+    close(inPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    signal(SIGPIPE, SIG_IGN);
+    if (!options.input.empty()) {
+        ssize_t ignored = write(inPipe[1], options.input.data(), options.input.size());
+        (void)ignored;
+    }
+    close(inPipe[1]);
+
+    ProgramResult result;
+    struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    long long deadline = NowMs() + options.timeoutMs;
+    while (open > 0) {
+        long long left = deadline - NowMs();
+        if (left <= 0) {
+            result.timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        int ready = poll(fds, 2, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[4096];
+            ssize_t got = read(fds[i].fd, buffer, sizeof(buffer));
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(got));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (auto& fd : fds) {
+        if (fd.fd >= 0) close(fd.fd);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    return result;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace testsupport
