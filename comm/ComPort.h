@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+#include "comm/CommPortType.h"
+
+// Abstract printer link. The three kinds (serial, network, USB) override the
+// virtual operations they support; the others keep the base stubs, which do
+// nothing and report failure, so that callers may use any operation on any link.
+// Every err out-parameter is set to 0 on success and 1 on failure.
+class CComPort {
+public:
+    static constexpr int LAST_ERROR_SIZE = 1024;
+
+    explicit CComPort(int unused = 0);
+    virtual ~CComPort() = default;
+
+    // Slot order is fixed: 0 .. 20.
+    virtual bool Init(char* a, char* b);
+    virtual bool Init(char* device, int baud, int flow, bool isVirtual);
+    virtual bool Init(char* host, int port);
+    virtual bool InitWithVid(char* vid, char* pid, char* serial);
+    virtual bool Open();
+    virtual bool Close();
+    virtual unsigned Write(unsigned char* buf, unsigned len, unsigned* err);
+    virtual unsigned Read(unsigned char* buf, unsigned len, unsigned* err);
+    virtual void CleanTX();
+    virtual void CleanRX();
+    virtual void SetTimeoutTX(int ms);
+    virtual void SetTimeoutRX(int ms);
+    virtual int GetTimeoutRX();
+    virtual bool HandshakeCommunication(unsigned long* gsi);
+    virtual bool IsVirtualPort();
+    virtual bool ReOpen();
+    virtual bool BackupPortInfo();
+    virtual bool RestoreportInfo();
+    virtual bool DumpPortInfo();
+    virtual bool SaveLocationCurrentDevice();
+    virtual bool RestoreAddrNumFrmLocatio();
+
+    // Reads one complete answer; the caller releases it with free().
+    unsigned char* ReadProtocollData(int* size);
+    unsigned char* ReadProtocollData(int* size, int timeoutMs);
+    unsigned WritePackets(unsigned char* buf, unsigned len, int pauseMs, int packetSize,
+                          unsigned* err);
+    unsigned ReadAll(unsigned char* buf, int len, int timeoutMs, unsigned* err);
+
+    int iPortType;
+    char szLastError[LAST_ERROR_SIZE];
+    int iTimeoutTX;
+    int iTimeoutRX;
+    uint32_t uiPacketSize;
+};
