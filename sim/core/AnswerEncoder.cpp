@@ -47,7 +47,7 @@ AnswerEncoder& AnswerEncoder::Empty() {
 }
 
 AnswerEncoder& AnswerEncoder::Text(const std::string& text) {
-    Append(text + std::string(1, '\0'), true);
+    Append((text.empty() ? std::string(" ") : text) + std::string(1, '\0'), true);
     return *this;
 }
 

@@ -22,7 +22,8 @@ class AnswerEncoder {
     AnswerEncoder& Tag(const std::string& content);
     // "<>".
     AnswerEncoder& Empty();
-    // The text and a closing 00.
+    // The text and a closing 00. A 00 byte outside a field opens a text that
+    // runs to the next 00, so an empty text goes as one blank.
     AnswerEncoder& Text(const std::string& text);
     // "<DATABYTES>", the bytes, "</DATABYTES>".
     AnswerEncoder& Binary(const std::vector<uint8_t>& bytes);

@@ -83,13 +83,22 @@ TEST(CreateFields, BinaryBlockKeepsEveryByte) {
 
 TEST(CreateFields, TextFieldsRunToTheZeroByte) {
     ProtocollFields f;
-    ASSERT_EQ(Parse(f, std::string("\x02<C2><1>a<b>\x01" "c\0\x03", 16)), 5);
+    ASSERT_EQ(Parse(f, std::string("\x02<C2><1>a<b>\x01"
+                                   "c\0\x03",
+                                   16)),
+              5);
     ProtocollFieldInfo* text = At(f, 3);
     EXPECT_EQ(text->iFieldType, FTYPE_STRING_VALUE);
     EXPECT_EQ(text->iFieldSize, 7);
     EXPECT_STREQ(text->szText, "a<b> c");
     unsigned long sum = 'a' + '<' + 'b' + '>' + 1 + 'c';
     EXPECT_EQ(text->ulByteSum, sum);
+    // A 00 byte outside a field starts a text field that runs to the next 00:
+    // an empty text cannot stand on its own.
+    ASSERT_EQ(Parse(f, std::string("\x02<C2><1>\0\0\x03", 11)), 5);
+    EXPECT_EQ(At(f, 3)->iFieldSize, 2);
+    EXPECT_STREQ(At(f, 3)->szText, "");
+    EXPECT_EQ(Parse(f, std::string("\x02<C2><1>x\x03", 9)), 3);
 }
 
 TEST(CreateFields, FrameOpensAtFirstStxAndOpenFieldsAreDropped) {
@@ -110,7 +119,8 @@ TEST(CreateFields, FrameOpensAtFirstStxAndOpenFieldsAreDropped) {
 
 TEST(CreateFields, LogsEveryField) {
     ProtocollFields f;
-    std::string log = CaptureLog([&] { Parse(f, "\x02<C96><4><DATABYTES>abcd</DATABYTES>\x06\x03"); });
+    std::string log =
+        CaptureLog([&] { Parse(f, "\x02<C96><4><DATABYTES>abcd</DATABYTES>\x06\x03"); });
     EXPECT_NE(log.find("Found Field: Value CMD: <C96>"), std::string::npos);
     EXPECT_NE(log.find("Found Field: Value INT: <4>"), std::string::npos);
     EXPECT_NE(log.find("Found Field: Value BINARY: Size=4"), std::string::npos);
@@ -127,13 +137,20 @@ TEST(CheckAnswer, ErrorAnswersGiveThePrinterCode) {
         bool error;
         int code;
     } cases[] = {
-        {"\x02<C40>\x15<ERR3>\x03", true, 103},     {"\x02<C40>\x15<ERR150>\x03", true, 150},
-        {"\x02<C40>\x15<ERRX>\x03", true, 101},     {"\x02<C40>\x15<ERR-100>\x03", true, 101},
-        {"\x02<C40>\x15<ERR0>\x03", true, 100},     {"\x02<C40>\x06\x03", false, -1},
-        {"\x02<C40><36>\x03", false, -1},            {"\x02<C40>", false, -1},
-        {"\x02<C40>\x15<7>\x03", false, -1},         {"\x02<C40>\x15", false, -1},
-        {"<C40>\x15<ERR3>\x03", true, 13},           {"\x02<X40>\x03", true, 13},
-        {"\x02\x03", true, 13},                      {"", true, 13},
+        {"\x02<C40>\x15<ERR3>\x03", true, 103},
+        {"\x02<C40>\x15<ERR150>\x03", true, 150},
+        {"\x02<C40>\x15<ERRX>\x03", true, 101},
+        {"\x02<C40>\x15<ERR-100>\x03", true, 101},
+        {"\x02<C40>\x15<ERR0>\x03", true, 100},
+        {"\x02<C40>\x06\x03", false, -1},
+        {"\x02<C40><36>\x03", false, -1},
+        {"\x02<C40>", false, -1},
+        {"\x02<C40>\x15<7>\x03", false, -1},
+        {"\x02<C40>\x15", false, -1},
+        {"<C40>\x15<ERR3>\x03", true, 13},
+        {"\x02<X40>\x03", true, 13},
+        {"\x02\x03", true, 13},
+        {"", true, 13},
         {"\x06\x02<C40>\x15<ERR3>\x03", true, 13},
     };
     for (const Case& c : cases) {

@@ -80,16 +80,20 @@ TEST(DecodeLineLists, HeaderAndInformationLines) {
 
     Decoded life(STX + "<C32><1>" + Txt("Cuts 12") + ETX);
     ASSERT_EQ(life.type, OBJTYPE_LIFEINFO);
+    ASSERT_NE(life.item, nullptr);
     EXPECT_STREQ(life.As<InfoItemPrnLifeInfo>()->vLines.at(0), "Cuts 12");
     EXPECT_TRUE(life.Logged("Number of Printer Life Info Lines : 1"));
     Decoded device(STX + "<C33><1>" + Txt("Serial 9") + ETX);
     ASSERT_EQ(device.type, OBJTYPE_DEVICEINFO);
+    ASSERT_NE(device.item, nullptr);
     EXPECT_STREQ(device.As<InfoItemPrnDeviceInfo>()->vLines.at(0), "Serial 9");
-    Decoded head(STX + "<C35><2>" + Txt("Dots 576") + Txt("") + ETX);
+    Decoded head(STX + "<C35><2>" + Txt("Dots 576") + Txt("Width 80") + ETX);
     ASSERT_EQ(head.type, OBJTYPE_HEADINFO);
-    EXPECT_STREQ(head.As<InfoItemPrnHeadInfo>()->vLines.at(1), "");
+    ASSERT_NE(head.item, nullptr);
+    EXPECT_STREQ(head.As<InfoItemPrnHeadInfo>()->vLines.at(1), "Width 80");
     Decoded modules(STX + "<C64><1>" + Txt("FONT1") + ETX);
     ASSERT_EQ(modules.type, OBJTYPE_MODULESLIST);
+    ASSERT_NE(modules.item, nullptr);
     EXPECT_STREQ(modules.As<ModuleItemPrnModuleList>()->vLines.at(0), "FONT1");
     EXPECT_TRUE(modules.Logged("Number of Modules List : 1"));
 }
@@ -307,8 +311,8 @@ TEST(DecodeLogos, OneStoredLogo) {
 TEST(DecodeStatus, GeneralDescriptionReplacesStandardBits) {
     // Mask bytes in host order: bits 0 (byte 1 bit 0) and 9 (byte 2 bit 1).
     uint32_t mask = 0x201;
-    std::string block = "<DATABYTES>" + std::string(reinterpret_cast<char*>(&mask), 4) +
-                        "</DATABYTES>";
+    std::string block =
+        "<DATABYTES>" + std::string(reinterpret_cast<char*>(&mask), 4) + "</DATABYTES>";
     std::string bit1 = "<1,0>< 3>" + Txt("No paper") + "<1>" + Txt("Load paper") + "< 2>";
     std::string bit2 = "<2,1><4>" + Txt("Lid open") + "<0><1>";
     Decoded d(STX + "<C128><3>" + block + "<2>" + bit1 + bit2 + ETX);
@@ -361,8 +365,8 @@ TEST(DecodeStatus, FailurePaths) {
 }
 
 TEST(DecodeStatus, ExtendedDescriptionAndStatusBytes) {
-    std::string bits = "<3,7>< 1>" + Txt("Drawer") + "<0>< 0>" + "<9,0>< 2>" + Txt("Far") +
-                       "<0>< 0>";
+    std::string bits =
+        "<3,7>< 1>" + Txt("Drawer") + "<0>< 0>" + "<9,0>< 2>" + Txt("Far") + "<0>< 0>";
     Decoded d(STX + "<C129><4><3><2>" + bits + ETX);
     ASSERT_EQ(d.type, OBJTYPE_EXTSTATUSINFO);
     auto* info = d.As<StatusInfoExtData>();
@@ -375,8 +379,8 @@ TEST(DecodeStatus, ExtendedDescriptionAndStatusBytes) {
     EXPECT_EQ(info->vBits[0]->iBit, 7);
     EXPECT_TRUE(d.Logged("Bit : {0}"));
 
-    Decoded status(STX + "<C138><DATABYTES>" + std::string("\x01\x00\x80\x03", 4) +
-                   "</DATABYTES>" + ETX);
+    Decoded status(STX + "<C138><DATABYTES>" + std::string("\x01\x00\x80\x03", 4) + "</DATABYTES>" +
+                   ETX);
     ASSERT_EQ(status.type, OBJTYPE_STATUSDATA);
     auto* bytes = status.As<StatusData>();
     ASSERT_NE(bytes, nullptr);

@@ -16,9 +16,8 @@ std::string ItemAnswer(const std::string& fields) { return STX + fields + SumTag
 }  // namespace
 
 TEST(DecodeSetupItem, ListWithLinks) {
-    std::string fields = "<C4><7><2><H,D><3><1><D><4><0><1>" + Txt("Speed") + "<1>" +
-                         Txt("more") + "<10><11><12><3>" + Txt("slow") + Txt("mid") +
-                         Txt("fast");
+    std::string fields = "<C4><7><2><H,D><3><1><D><4><0><1>" + Txt("Speed") + "<1>" + Txt("more") +
+                         "<10><11><12><3>" + Txt("slow") + Txt("mid") + Txt("fast");
     Decoded d(ItemAnswer(fields));
     ASSERT_EQ(d.type, OBJTYPE_TYPELIST);
     auto* item = d.As<SetupItemTypeList>();
@@ -66,8 +65,8 @@ TEST(DecodeSetupItem, ViewOperations) {
 }
 
 TEST(DecodeSetupItem, ListValueChecksCountButDoNotFail) {
-    Decoded outOfRange(ItemAnswer("<C4><1><0><1>" + Txt("L") + "<0><0><0><5><2>" + Txt("a") +
-                                  Txt("b")));
+    Decoded outOfRange(
+        ItemAnswer("<C4><1><0><1>" + Txt("L") + "<0><0><0><5><2>" + Txt("a") + Txt("b")));
     ASSERT_NE(outOfRange.item, nullptr);
     EXPECT_EQ(outOfRange.errors, 1u);
     EXPECT_TRUE(outOfRange.Logged("DATA Error - Current Value 5 out of Range"));
@@ -133,8 +132,8 @@ TEST(DecodeSetupItem, DateTime) {
 }
 
 TEST(DecodeSetupItem, String) {
-    Decoded d(ItemAnswer("<C4><10><0><4>" + Txt("Name") + "<0><1><20><0>" + Txt("abc") +
-                         Txt("xyz")));
+    Decoded d(
+        ItemAnswer("<C4><10><0><4>" + Txt("Name") + "<0><1><20><0>" + Txt("abc") + Txt("xyz")));
     ASSERT_EQ(d.type, OBJTYPE_TYPESTRING);
     auto* item = d.As<SetupItemTypeString>();
     ASSERT_NE(item, nullptr);
@@ -175,7 +174,7 @@ TEST(DecodeSetupItem, FrameFailures) {
         {ItemAnswer("<C4><1><1><H,D,X><2><3><1>" + Txt("L") + "<0><0><0><0><0>"),
          "Link Params Error"},
         {ItemAnswer("<C4><1><1><>"), "Link Params Error"},
-        {ItemAnswer("<C4><1><2><H><2><3>"), "Link Params Error"},
+        {ItemAnswer("<C4><1><2><H><2><3>"), "FTYPE_VINT_VALUE Error"},
         {ItemAnswer("<C4><x>"), "FTYPE_VINT_VALUE Error"},
         {STX + "<C4><1><0><1>" + Txt("L") + "<0><0><0><0><0><1>" + ETX, "Checksum Error"},
         {ItemAnswer("<C4><1><0><1><L>"), "FTYPE_STRING_VALUE Error"},
