@@ -68,14 +68,12 @@ void* ProtocollFields::CreateSetupItem_Prot100(unsigned long* pulDataErrors, OBJ
         {"<C1>", OBJTYPE_PROTVERSION, &ProtocollFields::DecodeProtocolVersion},
         {"<C2>", OBJTYPE_HEADERSETUP, &ProtocollFields::DecodeHeaderSetup},
         {"<C3>", OBJTYPE_IDLIST, &ProtocollFields::DecodeIDList},
-        {"<C4>", OBJTYPE_NONE, nullptr},
         {"<C32>", OBJTYPE_LIFEINFO, &ProtocollFields::DecodeLifeInfo},
         {"<C33>", OBJTYPE_DEVICEINFO, &ProtocollFields::DecodeDeviceInfo},
         {"<C35>", OBJTYPE_HEADINFO, &ProtocollFields::DecodeHeadInfo},
         {"<C40>", OBJTYPE_DATAAVAILABLE, &ProtocollFields::DecodeDataAvailable},
         {"<C48>", OBJTYPE_LOGOSTYPE, &ProtocollFields::DecodeLogosType},
         {"<C49>", OBJTYPE_LOGOSIDLIST, &ProtocollFields::DecodeLogosIDList},
-        {"<C50>", OBJTYPE_NONE, nullptr},
         {"<C64>", OBJTYPE_MODULESLIST, &ProtocollFields::DecodeModulesList},
         {"<C80>", OBJTYPE_TOOLS, &ProtocollFields::DecodeTools},
         {"<C81>", OBJTYPE_NONE, &ProtocollFields::DecodeToolLines},
@@ -85,13 +83,15 @@ void* ProtocollFields::CreateSetupItem_Prot100(unsigned long* pulDataErrors, OBJ
         {"<C129>", OBJTYPE_EXTSTATUSINFO, &ProtocollFields::DecodeExtStatusInfo},
         {"<C138>", OBJTYPE_STATUSDATA, &ProtocollFields::DecodeStatusData},
     };
+    // Setup item descriptions and stored logos have decodings of their own.
+    if (strcmp(command->szText, "<C4>") == 0) {
+        return CreateSetupItemType_Prot100(pulDataErrors, objType);
+    }
+    if (strcmp(command->szText, "<C50>") == 0) {
+        return CreateLogoData_Prot100(pulDataErrors, objType);
+    }
     for (const Decoding& decoding : kDecodings) {
         if (strcmp(command->szText, decoding.tag) != 0) continue;
-        if (strcmp(decoding.tag, "<C4>") == 0) {
-            return CreateSetupItemType_Prot100(pulDataErrors, objType);
-        }
-        if (strcmp(decoding.tag, "<C50>") == 0)
-            return CreateLogoData_Prot100(pulDataErrors, objType);
         *objType = decoding.type;
         void* item = (this->*decoding.decode)();
         if (item != nullptr) Log::WriteLog(kDecode, "End");
