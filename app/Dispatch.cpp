@@ -37,8 +37,8 @@ int NotAvailable(const char* operation) {
 bool UsbDeviceList(std::string& /*list*/) { return false; }
 
 void LogClassification(const char* name, bool accepted, const ProgramSettings& s) {
-    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name, accepted ? 1 : 0,
-                   s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
+    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name,
+                   accepted ? 1 : 0, s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
 }
 
 bool Classify(const char* name, ProgramSettings& s) {
@@ -49,7 +49,8 @@ bool Classify(const char* name, ProgramSettings& s) {
 
 // Link kind and device argument; 0 when both are good, else the exit code.
 int ParseLink(ProgramSettings& s, CommPortSettings& link) {
-    if (!parse_type(s.type, &s.commPortType)) return Fail(EXIT_PARAMETER, "type argument not valid\n");
+    if (!parse_type(s.type, &s.commPortType))
+        return Fail(EXIT_PARAMETER, "type argument not valid\n");
     if (!parse_device(s.device, s.commPortType, link, UsbDeviceList)) {
         return Fail(EXIT_PARAMETER, "device argument not valid\n");
     }
@@ -57,7 +58,8 @@ int ParseLink(ProgramSettings& s, CommPortSettings& link) {
 }
 
 int RunTool(ProgramSettings& s) {
-    if (s.toolnumber == 0 || s.toolid == 0) return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
+    if (s.toolnumber == 0 || s.toolid == 0)
+        return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
     std::unique_ptr<unsigned char[]> fileData;
     long fileSize = -1;
     if (s.toolnumber == 1 && ToolsData::FromIntToToolMask(s.toolid) == TOOL_MASK_UPLOAD_SPT) {

@@ -9,7 +9,7 @@
 // nothing and report failure, so that callers may use any operation on any link.
 // Every err out-parameter is set to 0 on success and 1 on failure.
 class CComPort {
-public:
+  public:
     static constexpr int LAST_ERROR_SIZE = 1024;
 
     explicit CComPort(int unused = 0);

@@ -10,7 +10,7 @@
 // go in through Receive, the printer's answers come out through TakeOutput.
 // Transports (TCP, serial, emulated USB) only move bytes.
 class PrinterCore {
-public:
+  public:
     PrinterCore();
 
     // Bytes written by the host; answers are queued for TakeOutput.
@@ -22,7 +22,7 @@ public:
     // Everything received so far, in order (for tests).
     std::vector<uint8_t> Received() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<uint8_t> received_;
     std::deque<uint8_t> output_;
