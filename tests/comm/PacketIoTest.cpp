@@ -114,8 +114,8 @@ TEST(ReadProtocollData, TimedFormWaitsOnlyAsLongAsAllowed) {
 }
 
 TEST(AnswerEndScanner, AgreesWithTheWholeDataRuleForAnyChunking) {
-    const std::string pieces[] = {"\x02", "<C40>", OPEN, CLOSE, ETX, "<", "DATA", "BYTES>",
-                                  "</DATA", "x", "\x03\x03"};
+    const std::string pieces[] = {"\x02", "<C40>",  OPEN,     CLOSE, ETX,       "<",
+                                  "DATA", "BYTES>", "</DATA", "x",   "\x03\x03"};
     std::mt19937 random(12345);
     for (int round = 0; round < 3000; ++round) {
         std::string data;

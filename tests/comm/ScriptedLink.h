@@ -13,7 +13,7 @@
 // empty entry is an empty read, FAIL a failed read. When the script runs
 // out, the fallback is repeated. Writes are recorded with their time.
 class ScriptedLink : public CComPort {
-public:
+  public:
     static const std::string FAIL;
 
     struct WriteRecord {

@@ -11,7 +11,7 @@ namespace testsupport {
 // test: its announcement lines are read up to "prnsim: ready", and Stop()
 // ends it with SIGTERM and returns the rest of its output.
 class SimProcess {
-public:
+  public:
     SimProcess() = default;
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
@@ -27,7 +27,7 @@ public:
     std::string Stop();
     bool Running() const { return pid_ > 0; }
 
-private:
+  private:
     void ReadAvailable(int timeoutMs);
 
     pid_t pid_ = -1;
