@@ -20,8 +20,8 @@ namespace {
 constexpr int HANDSHAKE_ATTEMPTS = 15;
 constexpr int HANDSHAKE_PAUSE_MS = 3000;
 constexpr unsigned CLOSE_PAUSE_S = 2;
-// Sends of one piece that may fail before the write gives up; the
-// connection is re-established between them when it has gone.
+// Failed sends that a write accepts before it gives up; the connection is
+// re-established between them when it has gone.
 constexpr int MAX_SEND_ATTEMPTS = 3;
 constexpr unsigned ALL_ONES = 0xFFFFFFFFu;
 
@@ -161,10 +161,10 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (err == nullptr) err = &dummy;
     unsigned packet = uiPacketSize > 0 ? uiPacketSize : 1;
     unsigned sent = 0;
+    int failures = 0;  // over the whole write: each reconnection may accept a piece or two
     while (sent < len) {
         unsigned piece = len - sent;
         if (piece > packet) piece = packet;
-        int failures = 0;
         unsigned done = 0;
         while (done < piece) {
             *err = 0;

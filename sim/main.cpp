@@ -28,7 +28,8 @@ void InstallStopHandlers() {
     signal(SIGPIPE, SIG_IGN);
 }
 
-void Report(const PrinterCore& core) {
+void Report(const PrinterCore& core, const TcpTransport* tcp) {
+    if (tcp != nullptr) printf("prnsim: connections %d\n", tcp->Connections());
     printf("prnsim: received %zu bytes\n", core.Received().size());
     printf("prnsim: requests");
     for (const std::string& name : core.Requests()) printf(" %s", name.c_str());
@@ -38,6 +39,7 @@ void Report(const PrinterCore& core) {
 
 int Serve(PrinterCore& core, const SimOptions& options) {
     std::vector<std::unique_ptr<Transport>> transports;
+    const TcpTransport* tcpTransport = nullptr;
     std::string error;
     if (options.tcp) {
         auto tcp = std::make_unique<TcpTransport>(core);
@@ -46,6 +48,7 @@ int Serve(PrinterCore& core, const SimOptions& options) {
             return 1;
         }
         printf("prnsim: tcp %s:%d\n", options.bindAddress.c_str(), tcp->Port());
+        tcpTransport = tcp.get();
         transports.push_back(std::move(tcp));
     }
     if (options.discovery) {
@@ -85,7 +88,7 @@ int Serve(PrinterCore& core, const SimOptions& options) {
         if (g_stop) break;
         for (auto& t : transports) t->Service(fds);
     }
-    Report(core);
+    Report(core, tcpTransport);
     return 0;
 }
 
