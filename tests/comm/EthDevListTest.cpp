@@ -114,5 +114,5 @@ TEST_F(Namespaces, NoAnswerFailsAfterAboutHalfASecond) {
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_EQ(r.out, "LIST ETH DEVICES ERROR\n");
     EXPECT_GE(took, std::chrono::milliseconds(500));
-    EXPECT_LT(took, std::chrono::milliseconds(2000));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
 }

@@ -77,6 +77,8 @@ TEST(EthLink, ReconnectsAfterThePrinterClosedTheConnection) {
     CComPortEth link;
     Connect(link, PortOf(sim));
     ASSERT_TRUE(link.Open());
+    link.SetTimeoutRX(
+        5000);  // the printer's close must arrive within the wait, even on a busy machine
     EXPECT_EQ(Exchange(link, "\x18\x1d\x49\x01"), "");  // dropped: the link closes
     EXPECT_EQ(link.iSocket, -1);
     EXPECT_EQ(Exchange(link, "\x1d\x49\x01"), "\x12");  // the next transfer reconnects
@@ -101,7 +103,7 @@ TEST(EthLink, ReceiveTimeoutGivesAFailedRead) {
     EXPECT_EQ(err, 1u);
     EXPECT_STREQ(link.szLastError, "EthRead Error");
     EXPECT_GE(took, std::chrono::milliseconds(190));
-    EXPECT_LT(took, std::chrono::milliseconds(450));
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
 }
 
 TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
@@ -117,7 +119,7 @@ TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
                   log.find("Timeout or error()") != std::string::npos ||
                   log.find("Error to connect socket") != std::string::npos;
     EXPECT_TRUE(reason) << log;
-    EXPECT_LT(took, std::chrono::milliseconds(500 + 2000 + 500));
+    EXPECT_LT(took, std::chrono::milliseconds(500 + 2000 + 1500));
     EXPECT_EQ(link.iSocket, -1);
 }
 
