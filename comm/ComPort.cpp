@@ -12,7 +12,7 @@
 namespace {
 
 constexpr size_t READ_CHUNK = 1024;
-constexpr size_t GROW_STEP = 4096;
+constexpr size_t FIRST_SIZE = 4096;
 constexpr unsigned ALL_ONES = 0xFFFFFFFFu;
 
 // A read result that carries no data: nothing, a failure (all ones), or a
@@ -57,7 +57,7 @@ unsigned char* CComPort::ReadAnswer(int* size, int timeoutMs, bool timed) {
     Log::WriteLog(FN, "Begin");
     if (size != nullptr) *size = 0;
 
-    size_t capacity = GROW_STEP;
+    size_t capacity = FIRST_SIZE;
     auto* buffer = static_cast<unsigned char*>(malloc(capacity));
     if (buffer == nullptr) return nullptr;
     size_t received = 0;
@@ -73,13 +73,15 @@ unsigned char* CComPort::ReadAnswer(int* size, int timeoutMs, bool timed) {
             return nullptr;
         }
         if (capacity - received < READ_CHUNK) {
-            auto* grown = static_cast<unsigned char*>(realloc(buffer, capacity + GROW_STEP));
+            // Growing by doubling keeps a long answer linear in time.
+            size_t grownSize = capacity * 2;
+            auto* grown = static_cast<unsigned char*>(realloc(buffer, grownSize));
             if (grown == nullptr) {
                 free(buffer);
                 return nullptr;
             }
             buffer = grown;
-            capacity += GROW_STEP;
+            capacity = grownSize;
         }
         unsigned err = 0;
         unsigned got = Read(buffer + received, READ_CHUNK, &err);
