@@ -25,8 +25,9 @@ constexpr unsigned CLOSE_PAUSE_S = 2;
 constexpr int MAX_SEND_ATTEMPTS = 3;
 constexpr unsigned ALL_ONES = 0xFFFFFFFFu;
 
+// A socket time-out of 0 would mean waiting for ever: the shortest wait is 1 ms.
 timeval MsToTimeval(long long ms) {
-    if (ms < 0) ms = 0;
+    if (ms < 1) ms = 1;
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(ms / 1000);
     tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
@@ -86,6 +87,11 @@ void CComPortEth::ApplyTimeouts() {
 bool CComPortEth::OpenPort() {
     memset(szLastError, 0, 255);
     if (iSocket != -1) return true;
+    if (iPort < 1 || iPort > 65535) {
+        Log::WriteLogP("OpenPort", "Invalid port %d", iPort);
+        SetLastError("Error to connect socket");
+        return false;
+    }
 
     iSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (iSocket < 0) {
