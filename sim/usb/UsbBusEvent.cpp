@@ -17,6 +17,7 @@ bool ParseCount(const std::string& text, uint64_t max, uint64_t& out) {
 }  // namespace
 
 bool ParseUsbBusEvent(const std::string& text, UsbBusEvent& event, std::string& error) {
+    event = UsbBusEvent{};
     std::stringstream in(text);
     std::string item;
     bool haveTrigger = false;
