@@ -204,3 +204,13 @@ TEST(EthLink, WriteToAPrinterThatKeepsDroppingTheConnectionGivesUp) {
     EXPECT_EQ(err, 1u);
     EXPECT_LT(took, std::chrono::seconds(12));
 }
+
+TEST(EthLink, PortOutsideTheTcpRangeFailsAtOnce) {
+    for (int port : {0, -1, 70000}) {
+        CComPortEth link;
+        Connect(link, port);
+        Clock::time_point start = Clock::now();
+        EXPECT_FALSE(link.Open()) << port;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));  // no socket, no pause
+    }
+}
