@@ -59,7 +59,10 @@ bool TcpTransport::Listen(const std::string& address, int port, std::string& err
 }
 
 void TcpTransport::Drop() {
-    if (clientFd_ >= 0) close(clientFd_);
+    if (clientFd_ >= 0) {
+        close(clientFd_);
+        core_.DiscardOutput();  // answers meant for that connection go with it
+    }
     clientFd_ = -1;
     link_.Reset();
 }

@@ -140,6 +140,12 @@ bool PrinterCore::HasOutput() const {
     return ReadyLocked(Clock::now());
 }
 
+void PrinterCore::DiscardOutput() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    output_.clear();
+    delayed_.clear();
+}
+
 std::vector<uint8_t> PrinterCore::Received() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;

@@ -45,6 +45,9 @@ class PrinterCore {
     // Moves up to max queued answer bytes into out; returns how many.
     size_t TakeOutput(uint8_t* out, size_t max);
     bool HasOutput() const;
+    // Drops the answers not yet taken (a connection that went away takes
+    // them with it).
+    void DiscardOutput();
 
     // Everything received so far, in order (for tests).
     std::vector<uint8_t> Received() const;

@@ -44,6 +44,10 @@ TEST(PrinterCore, AnswersTheIdentificationRequestsEvenWhenSplit) {
     core.SetExtendedIdentification(0x0234);
     Send(core, GSI + GSIFF);
     EXPECT_EQ(Take(core), "\xff\x02\x34");
+
+    Send(core, GSI);
+    core.DiscardOutput();
+    EXPECT_FALSE(core.HasOutput());
 }
 
 TEST(PrinterCore, UnknownBytesAreRecordedOnceAndSkipped) {
