@@ -235,6 +235,12 @@ bool CComPortUsb::FindDeviceWithVid(const char* vid, const char* pid, const char
 bool CComPortUsb::Find(const char* function, Match match, const char* vid, const char* pid,
                        int addrNum, const char* serial) {
     SetLastError("");
+    if (handle_ != nullptr) {  // a search again: the device found before is let go
+        if (bClaimed) libusb_release_interface(handle_, INTERFACE);
+        libusb_close(handle_);
+        handle_ = nullptr;
+        bClaimed = false;
+    }
     if (deviceList_ == nullptr || vid == nullptr || pid == nullptr) return false;
     for (long i = 0; i < deviceCount_; ++i) {
         libusb_device* dev = deviceList_[i];

@@ -118,6 +118,22 @@ TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
     EXPECT_EQ(bus->Device("p")->OutTransfers(), 65u);
     EXPECT_EQ(pauses.size(), 4u);
     EXPECT_EQ(core.Received().size(), 4106u);
+    // A packet size of 0 (a caller's bad value) still writes, one byte a piece.
+    link.uiPacketSize = 0;
+    EXPECT_EQ(link.Write(data.data(), 3, &err), 3u);
+    EXPECT_EQ(bus->Device("p")->OutTransfers(), 68u);
+}
+
+TEST_F(ComPortUsbTest, SearchingAgainLetsGoOfTheDeviceFoundBefore) {
+    Add("name=p,serial=PR0011");
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.FindDevice("0AE7", "0E15", 1));
+    EXPECT_FALSE(link.bClaimed);
+    EXPECT_FALSE(bus->Device("p")->InterfaceClaimed());
+    EXPECT_TRUE(link.Open());
 }
 
 TEST_F(ComPortUsbTest, ReadKeepsTheBytesOfATransferEndedByTheTimeOut) {
