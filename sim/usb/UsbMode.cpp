@@ -127,7 +127,8 @@ const char* UsbTransportUsage() {
            "  --event SPEC   a bus change: trigger bytes=N (received by the printer),\n"
            "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
            "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
-           "  --empty        no default printer (only root hubs)\n";
+           "  --empty        no default printer (only root hubs)\n"
+           "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
 }
 
 int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "sim/core/PrinterCore.h"
+
 namespace {
 
 constexpr const char* CONTROLLER_PATH = "/devices/pci0000:00/0000:00:14.0";
@@ -216,6 +218,16 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
 
 bool UsbTestbed::Poll(std::string& error) {
     auto now = std::chrono::steady_clock::now();
+    // The printer core's "drop the connection" fault: the printer leaves the bus.
+    if (core_ != nullptr && core_->TakeCloseRequest()) {
+        std::vector<std::string> printers;
+        for (const auto& entry : plugged_) {
+            if (entry.second.model->Spec().printer) printers.push_back(entry.first);
+        }
+        for (const std::string& name : printers) {
+            if (!Unplug(name, error)) return false;
+        }
+    }
     for (UsbBusEvent& event : events_) {
         if (event.fired || !EventDue(event)) continue;
         event.fired = true;

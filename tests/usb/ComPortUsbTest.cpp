@@ -170,6 +170,12 @@ TEST_F(ComPortUsbTest, ReadWithNothingToReadTimesOut) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(err, 1u);
     EXPECT_STREQ(link.szLastError, "Read timeout! No data read");
+    // ... nor a pause between pieces.
+    std::vector<int> pauses;
+    link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
+    std::vector<unsigned char> data(2048, 0);
+    EXPECT_EQ(link.Write(data.data(), 2048, &err), 2048u);
+    EXPECT_TRUE(pauses.empty());
 }
 
 TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {

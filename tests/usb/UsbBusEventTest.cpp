@@ -97,6 +97,25 @@ TEST_F(UsbBusEventTest, ResetRequestTriggersItsEvent) {
     EXPECT_NE(bus->DeviceNode("p"), "");
 }
 
+TEST_F(UsbBusEventTest, ConnectionDropFaultUnplugsThePrinter) {
+    Add("name=p,serial=PR0011,port=1");
+    Add("name=x,vid=1234,foreign,port=2");
+    PrinterCore::Faults faults;
+    faults.closeAfterBytes = 5;
+    core.SetFaults(faults);
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
+    ASSERT_TRUE(link.Open());
+    unsigned char data[8] = {0};
+    unsigned err = 0;
+    ASSERT_EQ(link.Write(data, sizeof data, &err), 8u);
+    ASSERT_TRUE(PollUntil([&] { return bus->Device("p") == nullptr; }));
+    EXPECT_NE(bus->Device("x"), nullptr);  // only the printer goes
+    EXPECT_EQ(link.Write(data, sizeof data, &err), 0u);
+    EXPECT_EQ(err, 1u);
+}
+
 TEST(UsbBusEventParse, RejectsIncompleteOrUnknownChanges) {
     UsbBusEvent event;
     std::string error;
