@@ -38,11 +38,11 @@ int ResetFirstDevice(uint16_t vendorId) {
 
 class UsbBusEventTest : public UsbBusFixture {
   protected:
-    // Polls the bus until the condition holds or a second has passed.
+    // Polls the bus until the condition holds or five seconds have passed.
     template <typename Condition>
     bool PollUntil(Condition done) {
         std::string error;
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 0; i < 5000; ++i) {
             EXPECT_TRUE(bus->Poll(error)) << error;
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
