@@ -201,28 +201,3 @@ TEST(ReadAll, ShortReadReportsTheCountAfterTheTimeLimit) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
     EXPECT_EQ(err, 1u);
 }
-
-TEST(CComPortBase, EveryStubDoesNothingAndFails) {
-    CComPort base(42);
-    char text[] = "x";
-    unsigned char byte = 0;
-    unsigned err = 5;
-    EXPECT_EQ(base.iPortType, -1);
-    EXPECT_FALSE(base.Init(text, text));
-    EXPECT_FALSE(base.Init(text, 9600, 0, false));
-    EXPECT_FALSE(base.Init(text, 9100));
-    EXPECT_FALSE(base.InitWithVid(text, text, text));
-    EXPECT_FALSE(base.Open());
-    EXPECT_FALSE(base.Close());
-    EXPECT_EQ(base.Write(&byte, 1, &err), 0u);
-    EXPECT_EQ(base.Read(&byte, 1, &err), 0u);
-    EXPECT_EQ(base.GetTimeoutRX(), 0);
-    EXPECT_FALSE(base.HandshakeCommunication(nullptr));
-    EXPECT_FALSE(base.IsVirtualPort());
-    EXPECT_FALSE(base.ReOpen());
-    EXPECT_FALSE(base.BackupPortInfo());
-    EXPECT_FALSE(base.RestoreportInfo());
-    EXPECT_FALSE(base.DumpPortInfo());
-    EXPECT_FALSE(base.SaveLocationCurrentDevice());
-    EXPECT_FALSE(base.RestoreAddrNumFrmLocatio());
-}

@@ -66,13 +66,6 @@ UsbParts Split(const char* name) {
 
 }  // namespace
 
-TEST(PrinterComm, StartsWithoutErrorAndKeepsItsSettings) {
-    PrinterComm comm(3, 2);
-    EXPECT_EQ(comm.iErrorCode, 0);
-    EXPECT_EQ(comm.iComponentMask, 3);
-    EXPECT_EQ(comm.timem, 2);
-}
-
 TEST(ExtractUsbParamsFromName, SplitsOnTheFirstTwoBars) {
     UsbParts full = Split("0DD4|0195|PRN123|tail");
     EXPECT_STREQ(full.vendor, "0DD4");

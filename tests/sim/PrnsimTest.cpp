@@ -126,11 +126,3 @@ TEST(Prnsim, DiscoveryAnswerCarriesTheName) {
     close(fd);
     EXPECT_EQ(answers, 2);
 }
-
-TEST(Prnsim, PseudoTerminalPathIsAnnounced) {
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--pty"})) << sim.Output();
-    std::string path = sim.Announced("pty");
-    EXPECT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
-    EXPECT_EQ(access(path.c_str(), R_OK | W_OK), 0);
-}
