@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
@@ -10,11 +11,15 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "files/ModuleData.h"
+#include "files/PSWFile.h"
+#include "files/ZPDFormat.h"
 #include "protocol/ToolsData.h"
 
 namespace {
 
 constexpr unsigned TOOL_MASK_UPLOAD_SPT = 32;
+constexpr size_t INFO_TEXT_SIZE = 8192;
 
 int Finish(int code) {
     print_error_description(code);
@@ -37,8 +42,8 @@ int NotAvailable(const char* operation) {
 bool UsbDeviceList(std::string& /*list*/) { return false; }
 
 void LogClassification(const char* name, bool accepted, const ProgramSettings& s) {
-    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name, accepted ? 1 : 0,
-                   s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
+    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name,
+                   accepted ? 1 : 0, s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
 }
 
 bool Classify(const char* name, ProgramSettings& s) {
@@ -49,7 +54,8 @@ bool Classify(const char* name, ProgramSettings& s) {
 
 // Link kind and device argument; 0 when both are good, else the exit code.
 int ParseLink(ProgramSettings& s, CommPortSettings& link) {
-    if (!parse_type(s.type, &s.commPortType)) return Fail(EXIT_PARAMETER, "type argument not valid\n");
+    if (!parse_type(s.type, &s.commPortType))
+        return Fail(EXIT_PARAMETER, "type argument not valid\n");
     if (!parse_device(s.device, s.commPortType, link, UsbDeviceList)) {
         return Fail(EXIT_PARAMETER, "device argument not valid\n");
     }
@@ -57,7 +63,8 @@ int ParseLink(ProgramSettings& s, CommPortSettings& link) {
 }
 
 int RunTool(ProgramSettings& s) {
-    if (s.toolnumber == 0 || s.toolid == 0) return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
+    if (s.toolnumber == 0 || s.toolid == 0)
+        return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
     std::unique_ptr<unsigned char[]> fileData;
     long fileSize = -1;
     if (s.toolnumber == 1 && ToolsData::FromIntToToolMask(s.toolid) == TOOL_MASK_UPLOAD_SPT) {
@@ -92,9 +99,28 @@ int RunFileOperation(ProgramSettings& s) {
     CommPortSettings link;
     if (int code = ParseLink(s, link)) return code;
     if (s.printerversion) return NotAvailable("Setup read");
-    if (s.isMod) return NotAvailable("Module download");
-    if (s.isPswPfw) return NotAvailable("Package upgrade");
+    std::vector<char> info(INFO_TEXT_SIZE, '\0');
+    if (s.isMod) {
+        ModuleData module;
+        if (!module.LoadModuleFromFile(s.filename)) {
+            return Fail(EXIT_FILE_ERROR, "LoadModuleFromFile FAILURE\n");
+        }
+        module.GetFileInfo(info.data(), info.size());
+        CmdConsole::WriteToConsoleString("MODULE INFO:\n%s\n#######\n", info.data());
+        return NotAvailable("Module download");
+    }
+    if (s.isPswPfw) {
+        PSWFile package;
+        if (!package.LoadPSWFromFile(s.filename, true)) {
+            return Fail(EXIT_FILE_ERROR, "LoadPSWFromFile FAILURE\n");
+        }
+        package.GetFileInfo(info.data(), info.size());
+        CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
+        return NotAvailable("Package upgrade");
+    }
     if (s.isBin && s.tampermode) return NotAvailable("Anti-tamper upgrade");
+    CZPDFormat script;
+    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
     return NotAvailable("ZPD script run");
 }
 
