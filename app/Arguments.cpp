@@ -54,8 +54,8 @@ void ParseToolWord(const char* word, ProgramSettings& settings, std::string& too
 void PrintUsage(const char* name) {
     const char* device_help[] = {
         "        where [device] is:",
-        "              for usb: device name as returned by usbdevlist or ANY for first device in "
-        "list",
+        ("              for usb: device name as returned by usbdevlist or ANY for first device in "
+         "list"),
         "              for eth: [ip address]:[port]",
         "              for ser: [uart device]:[baudrate]:[flow control]",
         "                       flow control can be SW, HW or NONE",
