@@ -41,7 +41,7 @@ void ModuleData::Reset() {
 bool ModuleData::LoadModuleFromFile(const char* path) {
     Reset();
     long size = -1;
-    std::unique_ptr<unsigned char[]> data = GenericFunctions::readfile(path, size);
+    ByteBuffer data = ReadWholeFile(path, size);
     if (!data || size < 0) return false;
     if (size > INT32_MAX) {
         Log::WriteLogP("LoadModuleFromFile", "File not Correct! Too large (%ld bytes)!", size);
@@ -60,8 +60,12 @@ bool ModuleData::LoadModuleFromMemory(const unsigned char* buffer, int64_t lengt
                        static_cast<long long>(length));
         return false;
     }
-    pFileBuffer.reset(new unsigned char[length > 0 ? length : 1]);
-    std::copy(buffer, buffer + length, pFileBuffer.get());
+    pFileBuffer = CopyToByteBuffer(buffer, static_cast<size_t>(length));
+    if (!pFileBuffer) {
+        Log::WriteLogP("LoadModuleFromMemory", "File not Correct! No memory for %lld bytes!",
+                       static_cast<long long>(length));
+        return false;
+    }
     iFileLength = static_cast<int32_t>(length);
     return Load("LoadModuleFromMemory");
 }
@@ -72,11 +76,13 @@ bool ModuleData::Load(const char* function) {
                        iFileLength, HEADER_LENGTH);
         return false;
     }
-    pModuleData.reset(new unsigned char[iFileLength]);
-    std::copy(pFileBuffer.get(), pFileBuffer.get() + iFileLength, pModuleData.get());
+    pModuleData = CopyToByteBuffer(pFileBuffer.get(), static_cast<size_t>(iFileLength));
+    pHeaderBuffer = CopyToByteBuffer(pFileBuffer.get(), HEADER_LENGTH);
+    if (!pModuleData || !pHeaderBuffer) {
+        Log::WriteLogP(function, "File not Correct! No memory for %d bytes!", iFileLength);
+        return false;
+    }
     iModuleDataLength = iFileLength;
-    pHeaderBuffer.reset(new unsigned char[HEADER_LENGTH]);
-    std::copy(pFileBuffer.get(), pFileBuffer.get() + HEADER_LENGTH, pHeaderBuffer.get());
     iHeaderLength = HEADER_LENGTH;
 
     unsigned char mark = pFileBuffer[ORDER_MARK_OFFSET];

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "files/ByteBuffer.h"
+
 namespace ModulesAvailable {
 // Module type values passed on to the printer by the module download.
 enum ModuleType : int32_t {
@@ -53,11 +55,11 @@ class ModuleData {
     // terminated, cut when too long).
     void GetFileInfo(char* text, size_t size) const;
 
-    std::unique_ptr<unsigned char[]> pFileBuffer;
+    ByteBuffer pFileBuffer;
     int32_t iFileLength = 0;
-    std::unique_ptr<unsigned char[]> pModuleData;
+    ByteBuffer pModuleData;
     int32_t iModuleDataLength = 0;
-    std::unique_ptr<unsigned char[]> pHeaderBuffer;
+    ByteBuffer pHeaderBuffer;
     int32_t iHeaderLength = 0;
     std::string strRelease;
     int32_t iModuleID = 0;

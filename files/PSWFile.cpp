@@ -4,7 +4,6 @@
 #include <climits>
 #include <string>
 
-#include "common/GenericFunctions.h"
 #include "common/Log.h"
 #include "files/EncryptionPSW.h"
 #include "files/FileChecksum.h"
@@ -95,15 +94,13 @@ uint32_t ComponentOfModule(int32_t moduleId) {
 
 }  // namespace
 
-std::unique_ptr<unsigned char[]> PSWFile::readfile(const char* path, long& size) {
-    return GenericFunctions::readfile(path, size);
-}
+ByteBuffer PSWFile::readfile(const char* path, long& size) { return ReadWholeFile(path, size); }
 
 bool PSWFile::LoadPSWFromFile(const char* path, bool requireUpgrade) {
     components.ResetList();
     Log::WriteLogP("LoadPSWFromFile", "Opening PSW File: %s", path ? path : "");
     long size = -1;
-    std::unique_ptr<unsigned char[]> data = readfile(path, size);
+    ByteBuffer data = readfile(path, size);
     if (!data || size < 0) return false;
     if (size > INT32_MAX) {
         Log::WriteLogP("LoadPSWFromFile", "ERROR file too large (%ld bytes)", size);
@@ -122,8 +119,12 @@ bool PSWFile::LoadPSWFromMemory(const unsigned char* buffer, int64_t size, bool 
                        static_cast<long long>(size));
         return false;
     }
-    pData.reset(new unsigned char[size > 0 ? size : 1]);
-    std::copy(buffer, buffer + size, pData.get());
+    pData = CopyToByteBuffer(buffer, static_cast<size_t>(size));
+    if (!pData) {
+        Log::WriteLogP("LoadPSWFromMemory", "ERROR no memory for %lld bytes",
+                       static_cast<long long>(size));
+        return false;
+    }
     iSize = static_cast<int32_t>(size);
     return LoadPSW(requireUpgrade);
 }

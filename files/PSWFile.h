@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "files/ByteBuffer.h"
 #include "files/PSWComponents.h"
 #include "files/PSWHeader.h"
 
@@ -45,9 +46,9 @@ class PSWFile {
     // is cut, the text is always terminated.
     void GetFileInfo(char* text, size_t size) const;
 
-    static std::unique_ptr<unsigned char[]> readfile(const char* path, long& size);
+    static ByteBuffer readfile(const char* path, long& size);
 
-    std::unique_ptr<unsigned char[]> pData;
+    ByteBuffer pData;
     int32_t iSize = 0;
     std::vector<std::unique_ptr<PSWHeader>> vHeaders;
     uint32_t iPswType = 0;

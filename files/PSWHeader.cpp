@@ -1,7 +1,5 @@
 #include "files/PSWHeader.h"
 
-#include <algorithm>
-
 #include "common/Log.h"
 
 int PSWHeader::ExtractHederInfo(const unsigned char* /*data*/, int64_t /*size*/,
@@ -31,8 +29,8 @@ std::string PSWHeader::ReadText(const unsigned char* p, size_t length) {
 }
 
 bool PSWHeader::CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,
-                          int64_t count, std::unique_ptr<unsigned char[]>& buffer,
-                          uint32_t& bufferSize, const char* what) {
+                          int64_t count, ByteBuffer& buffer, uint32_t& bufferSize,
+                          const char* what) {
     buffer.reset();
     bufferSize = 0;
     if (binData == nullptr || !HasBytes(binLength, offset, count)) {
@@ -42,8 +40,12 @@ bool PSWHeader::CopyRange(const unsigned char* binData, int64_t binLength, int64
                        static_cast<long long>(binLength));
         return false;
     }
-    buffer.reset(new unsigned char[count > 0 ? count : 1]);
-    if (count > 0) std::copy(binData + offset, binData + offset + count, buffer.get());
+    buffer = CopyToByteBuffer(binData + offset, static_cast<size_t>(count));
+    if (!buffer) {
+        Log::WriteLogP("ExtractDataBuffer", "ERROR no memory for %lld bytes of %s data",
+                       static_cast<long long>(count), what);
+        return false;
+    }
     bufferSize = static_cast<uint32_t>(count);
     return true;
 }

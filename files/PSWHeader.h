@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "files/ByteBuffer.h"
+
 // Kind of a package header record.
 enum HTYPE : int32_t {
     HTYPE_NONE = 0,
@@ -57,6 +59,6 @@ class PSWHeader {
     // Copies count bytes from binData at offset into buffer; false when the
     // range is not inside the data area.
     static bool CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,
-                          int64_t count, std::unique_ptr<unsigned char[]>& buffer,
-                          uint32_t& bufferSize, const char* what);
+                          int64_t count, ByteBuffer& buffer, uint32_t& bufferSize,
+                          const char* what);
 };

@@ -1,7 +1,5 @@
 #include "files/PSWHeaderBin.h"
 
-#include <algorithm>
-
 #include "common/Log.h"
 
 const char* const PSWHeaderBin::HeaderMarker[] = {"?", "@", ""};
@@ -38,8 +36,10 @@ int PSWHeaderBin::ExtractHederInfo(const unsigned char* data, int64_t size, int6
                        uiBinLength, static_cast<long long>(size - iStartDataIntoFile));
         return HEADER_RANGE_ERROR;
     }
-    pDataBuffer.reset(new unsigned char[uiBinLength > 0 ? uiBinLength : 1]);
-    std::copy(data + iStartDataIntoFile, data + iStartDataIntoFile + uiBinLength,
-              pDataBuffer.get());
+    pDataBuffer = CopyToByteBuffer(data + iStartDataIntoFile, uiBinLength);
+    if (!pDataBuffer) {
+        Log::WriteLogP(fn, "ERROR no memory for the data area of %u bytes", uiBinLength);
+        return HEADER_RANGE_ERROR;
+    }
     return HEADER_OK;
 }

@@ -16,5 +16,5 @@ class PSWHeaderBin : public PSWHeader {
     int32_t iNumBanks = 0;
     uint32_t uiBinSize = 0;
     int64_t iStartDataIntoFile = 0;
-    std::unique_ptr<unsigned char[]> pDataBuffer;
+    ByteBuffer pDataBuffer;
 };

@@ -31,6 +31,6 @@ class PSWHeaderFonts : public PSWHeader {
     int32_t iNumModuleParent = 0;
     std::string strRelHeaderSupp;
     std::string strHeaderType;
-    std::unique_ptr<unsigned char[]> pDataBuffer;
+    ByteBuffer pDataBuffer;
     uint32_t uiDataSize = 0;
 };

@@ -22,6 +22,6 @@ class PSWHeaderLogos : public PSWHeader {
     int32_t iNumColors = 0;
     std::string strRelHeaderSupp;
     std::string strHeaderType;
-    std::unique_ptr<unsigned char[]> pDataBuffer;
+    ByteBuffer pDataBuffer;
     uint32_t uiDataSize = 0;
 };

@@ -28,6 +28,6 @@ class PSWHeaderModule : public PSWHeader {
     uint32_t uiModuleSize = 0;
     int32_t iNumBank = 0;
     uint32_t uiBankDim = 0;
-    std::unique_ptr<unsigned char[]> pDataBuffer;
+    ByteBuffer pDataBuffer;
     uint32_t uiDataSize = 0;
 };

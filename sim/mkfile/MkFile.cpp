@@ -262,7 +262,10 @@ Bytes BuildPackage(const PackageSpec& spec) {
         for (size_t i = 0; i < extra.size() && i < 32; ++i) head[at + i] = extra[i];
     }
 
-    // Bin record, then the data area.
+    // Bin record, then the data area. The first generation has 3-byte sizes.
+    if (!second && data.size() > 0xFFFFFF) {
+        throw std::length_error("first-generation data area over 16 MiB");
+    }
     at = records * 32;
     if (second) {
         head[at] = '?';

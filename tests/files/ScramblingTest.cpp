@@ -68,7 +68,7 @@ TEST(Scrambling, StartOffsetLeavesBytesBeforeItAlone) {
 }
 
 TEST(Scrambling, EveryKeyRoundTripsInBothFamiliesAndMatchesTheBuilder) {
-    const mkfile::Bytes plain = mkfile::Pattern(600, 11);
+    const mkfile::Bytes plain = mkfile::Pattern(603, 11);  // not a multiple of a word
     for (int key = 1; key <= 255; ++key) {
         const unsigned char k = static_cast<unsigned char>(key);
         Buffer psw(plain.begin(), plain.end());
@@ -87,6 +87,23 @@ TEST(Scrambling, EveryKeyRoundTripsInBothFamiliesAndMatchesTheBuilder) {
         ASSERT_EQ(m1, Buffer(built.begin(), built.end())) << "key " << key;
         EncryptionMode1::DecryptionBuffer(k, m1.data(), 0, m1.size());
         ASSERT_EQ(m1, Buffer(plain.begin(), plain.end())) << "key " << key;
+    }
+}
+
+TEST(Scrambling, AnyStartAndLengthMatchesTheBuilder) {
+    const mkfile::Bytes plain = mkfile::Pattern(80, 5);
+    for (unsigned char key : {0x01, 0x02, 0x5B, 0xFE}) {
+        for (size_t start = 0; start < 9; ++start) {
+            for (size_t length = 0; start + length <= plain.size(); length += 7) {
+                mkfile::Bytes expected = plain;
+                mkfile::ScramblePackage(key, expected.data() + start, length);
+                Buffer b(expected.begin(), expected.end());
+                EncryptionPSW::DecryptionBuffer(key, b.data(), static_cast<int64_t>(start),
+                                                static_cast<int64_t>(length));
+                ASSERT_EQ(b, Buffer(plain.begin(), plain.end()))
+                    << "key " << int(key) << " start " << start << " length " << length;
+            }
+        }
     }
 }
 
