@@ -87,3 +87,32 @@ TEST(FrontEndFiles, LoadedFilesAreDescribedBeforeThePrinterOperation) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_NE(r.out.find("MODULE INFO:\n-----"), std::string::npos) << r.out;
 }
+
+TEST(FileBuilderProgram, WritesFilesTheLoadersAccept) {
+    TempDir dir;
+    const std::string mk = PRNMKFILE_BIN;
+    auto make = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), mk);
+        ProgramResult r = RunProgram(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+    };
+    make({"module", "-o", dir.file("font.mod"), "--type", "F", "--key", "7", "--enmode", "1",
+          "--font-entry", "ARIAL:5"});
+    make({"package", "-o", dir.file("a.psw"), "--gen", "2", "--key", "0x21", "--module",
+          "f:" + dir.file("font.mod"), "--logo", "16x4", "--font", "8x16"});
+    make({"package", "-o", dir.file("b.pfw"), "--gen", "1", "--key", "4", "--no-checksum"});
+    make({"zpd", "-o", dir.file("s.zpd"), "--device", "ABCD", "--line", "[1B][40]"});
+    make({"tamper", "-o", dir.file("t.bin"), "--release", "0200"});
+
+    ProgramResult r = RunCli(dir.file("a.psw"));
+    EXPECT_NE(r.out.find("  ARIAL (Code: 5)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Number of Logos:1"), std::string::npos);
+    r = RunCli(dir.file("b.pfw"));
+    EXPECT_NE(r.out.find("PSW FILE INFO:"), std::string::npos) << r.out;
+    r = RunCli(dir.file("s.zpd"));
+    EXPECT_EQ(r.out.find("LoadFile ZPD FAILURE"), std::string::npos) << r.out;
+    EXPECT_EQ(testsupport::ReadWholeFile(dir.file("t.bin")).size(), 32768u);
+
+    ProgramResult bad = RunProgram({mk, "package", "-o", dir.file("x.psw"), "--banks", "many"});
+    EXPECT_EQ(bad.exitCode, 2);
+}
