@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -66,7 +67,8 @@ void Pair(const std::string& text, long& a, long& b) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string kind = argv[1];
     std::string output;
@@ -233,4 +235,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {  // a description the format cannot hold
+        fprintf(stderr, "prnmkfile: %s\n", e.what());
+        return 2;
+    }
 }
