@@ -25,9 +25,18 @@
 namespace {
 
 int Usage() {
-    fprintf(stderr,
-            "usage: prnmkfile package|module|zpd|tamper -o FILE [options]\n"
-            "(see the comment at the top of prnmkfile.cpp for the options)\n");
+    fprintf(stderr, "%s",
+            "usage:\n"
+            "  prnmkfile package -o FILE [--gen 1|2] [--key N] [--no-checksum] [--no-upgrade]\n"
+            "            [--firmware-size N] [--banks N] [--module C:FILE] [--logo WxH]\n"
+            "            [--font XxY] [--release RRR] [--gsi HHHH] [--family N] [--model N]\n"
+            "            [--custom N]\n"
+            "  prnmkfile module -o FILE [--type L] [--key N] [--enmode N|none]\n"
+            "            [--payload-size N] [--font-entry NAME[:CODE]] [--crlf] [--release R]\n"
+            "            [--code C] [--date D] [--factory F] [--note T] [--file-size N]\n"
+            "  prnmkfile zpd -o FILE [--device HHHH] [--release RRRR] [--line TEXT]...\n"
+            "            [--no-device] [--no-end] [--crlf] [--checksum HHHH]\n"
+            "  prnmkfile tamper -o FILE [--release RRRR] [--size N] [--no-marker]\n");
     return 2;
 }
 
