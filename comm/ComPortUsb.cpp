@@ -274,27 +274,26 @@ bool CComPortUsb::StartLibusb(const char* function) {
     return true;
 }
 
-bool CComPortUsb::Init(char* pid, char* addrNum) {
+bool CComPortUsb::StartSearch(const char* function, bool byWholeSerial, const char* vid,
+                              const char* pid, const char* addrNum) {
     bInitialised = true;
-    byWholeSerial_ = false;
+    byWholeSerial_ = byWholeSerial;
     CopyText(szPid, TEXT_SIZE, pid);
     CopyText(szAddrNum, TEXT_SIZE, addrNum);
-    CopyText(szVid, TEXT_SIZE, DEFAULT_VID);
+    CopyText(szVid, TEXT_SIZE, vid);
     SetLastError("");
-    if (!StartLibusb("Init")) return false;
+    return StartLibusb(function);
+}
+
+bool CComPortUsb::Init(char* pid, char* addrNum) {
+    if (!StartSearch("Init", false, DEFAULT_VID, pid, addrNum)) return false;
     // Text that does not start with a digit reads as 0.
     int number = static_cast<int>(strtol(szAddrNum, nullptr, 10));
     return FindDevice(DEFAULT_VID, szPid, number);
 }
 
 bool CComPortUsb::InitWithVid(char* vid, char* pid, char* serial) {
-    bInitialised = true;
-    byWholeSerial_ = true;
-    CopyText(szPid, TEXT_SIZE, pid);
-    CopyText(szAddrNum, TEXT_SIZE, serial);
-    CopyText(szVid, TEXT_SIZE, vid);
-    SetLastError("");
-    if (!StartLibusb("InitWithVid")) return false;
+    if (!StartSearch("InitWithVid", true, vid, pid, serial)) return false;
     return FindDeviceWithVid(szVid, szPid, szAddrNum);
 }
 
@@ -406,27 +405,21 @@ bool CComPortUsb::Close() {
 }
 
 bool CComPortUsb::ReOpen() {
-    char pid[TEXT_SIZE];
-    char vid[TEXT_SIZE];
-    char addrNum[TEXT_SIZE];
-    CopyText(pid, sizeof pid, szPid);
-    CopyText(vid, sizeof vid, szVid);
-    CopyText(addrNum, sizeof addrNum, szAddrNum);
     Close();
-    bool found = bInitialised ? Init(pid, addrNum) : InitWithVid(vid, pid, addrNum);
-    if (!found) return false;
+    // A link that was never initialised is looked for by its whole serial.
+    if (!Reconnect(!bInitialised)) return false;
     return Open();
 }
 
-// Finds the printer again with the form of Init that found it last.
-bool CComPortUsb::Reconnect() {
+bool CComPortUsb::Reconnect(bool byWholeSerial) {
+    // Copies: Init and InitWithVid write the link's own texts.
     char pid[TEXT_SIZE];
     char vid[TEXT_SIZE];
     char addrNum[TEXT_SIZE];
     CopyText(pid, sizeof pid, szPid);
     CopyText(vid, sizeof vid, szVid);
     CopyText(addrNum, sizeof addrNum, szAddrNum);
-    return byWholeSerial_ ? InitWithVid(vid, pid, addrNum) : Init(pid, addrNum);
+    return byWholeSerial ? InitWithVid(vid, pid, addrNum) : Init(pid, addrNum);
 }
 
 unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
@@ -434,7 +427,8 @@ unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (err == nullptr) err = &dummy;
     SetLastError("");
     if (!bClaimed) {
-        if (!Reconnect()) {
+        // Finds the printer again with the form of Init that found it last.
+        if (!Reconnect(byWholeSerial_)) {
             *err = 1;
             SetLastError("Write Error---> error to reinit device");
             return 0;
