@@ -1,14 +1,9 @@
 // Seeds for package_fuzz: small packages of both generations.
-#include <cstdio>
 #include <string>
 
 #include "fuzz/FuzzSeeds.h"
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-        return 2;
-    }
+static bool WriteSeeds(const char* folder) {
     bool ok = true;
     int n = 0;
     for (int generation : {1, 2}) {
@@ -39,11 +34,13 @@ int main(int argc, char** argv) {
                     loader[0] = 'u';
                     layout.extraRecords = {loader};
                 }
-                ok = fuzzseeds::Write(argv[1], "package_" + std::to_string(n++),
+                ok = fuzzseeds::Write(folder, "package_" + std::to_string(n++),
                                       mkfile::BuildPackage(layout)) &&
                      ok;
             }
         }
     }
-    return ok ? 0 : 1;
+    return ok;
 }
+
+int main(int argc, char** argv) { return fuzzseeds::Main(argc, argv, WriteSeeds); }

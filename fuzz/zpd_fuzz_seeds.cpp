@@ -1,14 +1,9 @@
 // Seeds for zpd_fuzz: scripts with every kind of line.
-#include <cstdio>
 #include <string>
 
 #include "fuzz/FuzzSeeds.h"
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-        return 2;
-    }
+static bool WriteSeeds(const char* folder) {
     mkfile::ZpdLayout layout;
     layout.body = {"# set up",
                    "[1B][40][0a]",
@@ -17,13 +12,15 @@ int main(int argc, char** argv) {
                    "#>[OP_RESETDEV]",
                    "#>[OP_SLEEPMSEC] 10",
                    "text [0A][0b]x[FF]"};
-    bool ok = fuzzseeds::Write(argv[1], "zpd_0", mkfile::BuildZpd(layout));
+    bool ok = fuzzseeds::Write(folder, "zpd_0", mkfile::BuildZpd(layout));
     layout.crlf = true;
-    ok = fuzzseeds::Write(argv[1], "zpd_1", mkfile::BuildZpd(layout)) && ok;
+    ok = fuzzseeds::Write(folder, "zpd_1", mkfile::BuildZpd(layout)) && ok;
     layout.end = false;
     layout.crlf = false;
-    ok = fuzzseeds::Write(argv[1], "zpd_2", mkfile::BuildZpd(layout)) && ok;
+    ok = fuzzseeds::Write(folder, "zpd_2", mkfile::BuildZpd(layout)) && ok;
     layout.deviceLine = false;
-    ok = fuzzseeds::Write(argv[1], "zpd_3", mkfile::BuildZpd(layout)) && ok;
-    return ok ? 0 : 1;
+    ok = fuzzseeds::Write(folder, "zpd_3", mkfile::BuildZpd(layout)) && ok;
+    return ok;
 }
+
+int main(int argc, char** argv) { return fuzzseeds::Main(argc, argv, WriteSeeds); }
