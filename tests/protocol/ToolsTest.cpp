@@ -13,17 +13,6 @@ std::string AsText(const std::vector<unsigned char>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
-
 }  // namespace
 
 TEST(ToolsTable, TimeoutsAndMasks) {
