@@ -24,15 +24,7 @@ void AddSizedAnswer(PrinterCore& core, uint8_t n) {
                            });
 }
 
-class ComPortUsbTest : public UsbBusFixture {
-  protected:
-    // Finds the printer by product id 0E15 and address number, and opens it.
-    static void InitAndOpen(CComPortUsb& link, std::string addr = "1") {
-        std::string pid = "0E15";
-        ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-        ASSERT_TRUE(link.Open());
-    }
-};
+class ComPortUsbTest : public UsbBusFixture {};
 
 TEST_F(ComPortUsbTest, InitFindsThePrinterByProductIdAndAddressNumber) {
     Add("name=other,vid=0AE7,pid=0E16,serial=PR0013,port=1");
@@ -40,7 +32,7 @@ TEST_F(ComPortUsbTest, InitFindsThePrinterByProductIdAndAddressNumber) {
     Add("name=p3,vid=0AE7,pid=0E15,serial=PR0013,port=3");
     Add("name=foreign,vid=1234,pid=0E15,serial=XX0013,port=4,foreign");
     CComPortUsb link(1);
-    InitAndOpen(link, "3");
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link, "3"));
     EXPECT_TRUE(bus->Device("p3")->InterfaceClaimed());
     EXPECT_FALSE(bus->Device("p1")->InterfaceClaimed());
     EXPECT_STREQ(link.szVid, "0AE7");
@@ -96,7 +88,7 @@ TEST_F(ComPortUsbTest, HandshakeRunsThroughTheBulkEndpoints) {
     Add("name=p,serial=PR0011,driver=usblp");
     core.SetIdentification(0x12);
     CComPortUsb link(1);
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned long gsi = 0;
     ASSERT_TRUE(link.HandshakeCommunication(&gsi));
     EXPECT_EQ(gsi, 0x0112u);
@@ -108,7 +100,7 @@ TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
     CComPortUsb link(1);
     std::vector<int> pauses;
     link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     std::vector<unsigned char> data(4096, 0x41);
     unsigned err = 7;
     EXPECT_EQ(link.Write(data.data(), 4096, &err), 4096u);
@@ -129,7 +121,7 @@ TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
 TEST_F(ComPortUsbTest, SearchingAgainLetsGoOfTheDeviceFoundBefore) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(1);
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     ASSERT_TRUE(link.FindDevice("0AE7", "0E15", 1));
     EXPECT_FALSE(link.bClaimed);
     EXPECT_FALSE(bus->Device("p")->InterfaceClaimed());
@@ -142,7 +134,7 @@ TEST_F(ComPortUsbTest, ReadKeepsTheBytesOfATransferEndedByTheTimeOut) {
     Add("name=p,serial=PR0011,speed=12,zlp=0");
     AddSizedAnswer(core, 64);
     CComPortUsb link(1);
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     link.SetTimeoutRX(100);
     unsigned char request[] = {'Q', 64};
     unsigned err = 0;
@@ -157,7 +149,7 @@ TEST_F(ComPortUsbTest, ReadKeepsTheBytesOfATransferEndedByTheTimeOut) {
 TEST_F(ComPortUsbTest, ReadWithNothingToReadTimesOut) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(0);  // a multiplier of 0 must not mean "wait for ever"
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     link.SetTimeoutRX(50);
     unsigned char answer[16];
     unsigned err = 0;
@@ -178,7 +170,7 @@ TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {
     Add("name=p,serial=PR0011");
     AddSizedAnswer(core, 30);
     CComPortUsb link(1);
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned char request[] = {'Q', 30};
     unsigned err = 0;
     link.Write(request, sizeof request, &err);
@@ -192,7 +184,7 @@ TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {
 TEST_F(ComPortUsbTest, WriteAfterCloseFindsThePrinterAgain) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(1);
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     link.Close();
     unsigned char data[] = {1, 2, 3};
     unsigned err = 1;
@@ -204,7 +196,7 @@ TEST_F(ComPortUsbTest, WriteAfterCloseFindsThePrinterAgain) {
 TEST_F(ComPortUsbTest, ReOpenFindsThePrinterAfterARestart) {
     Add("name=p,serial=PR0011,port=2");
     CComPortUsb link(1);
-    InitAndOpen(link);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     Unplug("p");
     unsigned char data[] = {1};
     unsigned err = 0;
@@ -224,7 +216,7 @@ TEST_F(ComPortUsbTest, LocationFindsThePrinterUnderANewAddressNumber) {
     CComPortUsb link(1);
     EXPECT_FALSE(link.SaveLocationCurrentDevice());  // no identifiers yet
     EXPECT_FALSE(link.RestoreAddrNumFrmLocatio());   // nothing saved yet
-    InitAndOpen(link, "2");
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link, "2"));
     ASSERT_TRUE(link.SaveLocationCurrentDevice());
     EXPECT_EQ(link.location[0], 3);
     EXPECT_EQ(link.location[1], 2);

@@ -60,9 +60,7 @@ TEST_F(UsbBusEventTest, PrinterRestartsAsBootLoaderAfterItsRestartCommand) {
     bus->AddEvent(restart);
 
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned char command[8] = {0x1B, 'R', 'E', 'S', 'E', 'T', 0, 0};
     unsigned err = 0;
     ASSERT_EQ(link.Write(command, 4, &err), 4u);
@@ -104,9 +102,7 @@ TEST_F(UsbBusEventTest, ConnectionDropFaultUnplugsThePrinter) {
     faults.closeAfterBytes = 5;
     core.SetFaults(faults);
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned char data[8] = {0};
     unsigned err = 0;
     ASSERT_EQ(link.Write(data, sizeof data, &err), 8u);

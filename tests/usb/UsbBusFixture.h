@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "comm/ComPortUsb.h"
 #include "sim/core/PrinterCore.h"
 #include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbTestbed.h"
@@ -26,6 +27,13 @@ class UsbBusFixture : public ::testing::Test {
     void Unplug(const std::string& name) {
         std::string error;
         ASSERT_TRUE(bus->Unplug(name, error)) << error;
+    }
+
+    // Finds the printer by product id 0E15 and address number, and opens it.
+    static void InitAndOpen(CComPortUsb& link, std::string addr = "1") {
+        std::string pid = "0E15";
+        ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
+        ASSERT_TRUE(link.Open());
     }
 
     PrinterCore core;
