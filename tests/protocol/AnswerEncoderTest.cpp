@@ -56,12 +56,10 @@ TEST(AnswerEncoder, ErrorAnswersPassTheCheck) {
 
 TEST(AnswerEncoder, RoundTripSimpleTags) {
     Decoded header(AnswerEncoder::Lines(2, {"A", "B C"}));
-    ASSERT_EQ(header.type, OBJTYPE_HEADERSETUP);
-    ASSERT_NE(header.item, nullptr);
+    ASSERT_TRUE(header.Is(OBJTYPE_HEADERSETUP));
     EXPECT_STREQ(header.As<SetupItemHeader>()->vLines.at(1), "B C");
     Decoded life(AnswerEncoder::Lines(32, {"x"}));
-    ASSERT_EQ(life.type, OBJTYPE_LIFEINFO);
-    ASSERT_NE(life.item, nullptr);
+    ASSERT_TRUE(life.Is(OBJTYPE_LIFEINFO));
     Decoded modules(AnswerEncoder::Lines(64, {"m1", "m2", ""}));
     ASSERT_NE(modules.item, nullptr);
     EXPECT_EQ(modules.As<ModuleItemPrnModuleList>()->vLines.size(), 3u);
@@ -83,8 +81,7 @@ TEST(AnswerEncoder, RoundTripSimpleTags) {
 TEST(AnswerEncoder, RoundTripSetupItems) {
     AnswerEncoder::SetupHead head{12, {{"D,H", 4, 2}}, "Mode", true, "extra"};
     Decoded list(AnswerEncoder::SetupList(head, 1, 2, 3, {"one", "two", "three"}));
-    ASSERT_EQ(list.type, OBJTYPE_TYPELIST);
-    ASSERT_NE(list.item, nullptr);
+    ASSERT_TRUE(list.Is(OBJTYPE_TYPELIST));
     EXPECT_EQ(list.errors, 0u);
     auto* l = list.As<SetupItemTypeList>();
     EXPECT_EQ(l->iID, 12);
@@ -100,12 +97,10 @@ TEST(AnswerEncoder, RoundTripSetupItems) {
     EXPECT_FLOAT_EQ(numeric.As<SetupItemTypeNumeric>()->fCurValue, 1.5f);
 
     Decoded clock(AnswerEncoder::SetupDateTime(plain, "0126-01-31 23:59:58"));
-    ASSERT_EQ(clock.type, OBJTYPE_TYPEDATETIME);
-    ASSERT_NE(clock.item, nullptr);
+    ASSERT_TRUE(clock.Is(OBJTYPE_TYPEDATETIME));
 
     Decoded text(AnswerEncoder::SetupString(plain, 0, 16, 1, "", "Shop"));
-    ASSERT_EQ(text.type, OBJTYPE_TYPESTRING);
-    ASSERT_NE(text.item, nullptr);
+    ASSERT_TRUE(text.Is(OBJTYPE_TYPESTRING));
     EXPECT_STREQ(text.As<SetupItemTypeString>()->szCurValue, "Shop");
 }
 
@@ -123,8 +118,7 @@ TEST(AnswerEncoder, RoundTripLogosAndStatus) {
     EXPECT_EQ(type->vLogosInfo.at(1)->iValue9, 3);
 
     Decoded logo(AnswerEncoder::LogoData(4, "BMP", "A.BMP", 8, 2, {0x03, 0x02}));
-    ASSERT_EQ(logo.type, OBJTYPE_LOGODATA);
-    ASSERT_NE(logo.item, nullptr);
+    ASSERT_TRUE(logo.Is(OBJTYPE_LOGODATA));
     EXPECT_EQ(logo.As<LogoItem>()->uiWidth, 8u);
     EXPECT_EQ(logo.As<LogoItem>()->pData[0], 0x03);
 

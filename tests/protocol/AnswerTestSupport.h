@@ -59,6 +59,12 @@ struct Decoded {
     Decoded(const Decoded&) = delete;
     Decoded& operator=(const Decoded&) = delete;
 
+    // Whether the answer decoded into a record of the expected type.
+    testing::AssertionResult Is(OBJTYPE expected) const {
+        if (item == nullptr) return testing::AssertionFailure() << "not decoded:\n" << log;
+        if (type != expected) return testing::AssertionFailure() << "decoded as type " << type;
+        return testing::AssertionSuccess();
+    }
     template <typename T>
     T* As() const {
         return static_cast<T*>(item);

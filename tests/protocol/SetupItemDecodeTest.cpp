@@ -109,8 +109,7 @@ TEST(DecodeFrame, OnlyProtocolVersion100IsDecoded) {
 
 TEST(DecodeProtocolVersion, DigitsOfTheVersionText) {
     Decoded v100("\x02<C1><1.00>\x03");
-    ASSERT_EQ(v100.type, OBJTYPE_PROTVERSION);
-    ASSERT_NE(v100.item, nullptr);
+    ASSERT_TRUE(v100.Is(OBJTYPE_PROTVERSION));
     EXPECT_EQ(v100.As<ProtocollVersion>()->ulVersion, 100u);
     EXPECT_TRUE(v100.Logged("Printer Protocoll Version Supported"));
     Decoded v215("\x02<C1><2.15>\x03");
@@ -120,8 +119,7 @@ TEST(DecodeProtocolVersion, DigitsOfTheVersionText) {
 
 TEST(DecodeLineLists, HeaderAndInformationLines) {
     Decoded header(STX + "<C2><2>" + Txt("PRINTER X") + Txt("FW 1.2") + ETX);
-    ASSERT_EQ(header.type, OBJTYPE_HEADERSETUP);
-    ASSERT_NE(header.item, nullptr);
+    ASSERT_TRUE(header.Is(OBJTYPE_HEADERSETUP));
     auto* lines = header.As<SetupItemHeader>();
     ASSERT_EQ(lines->vLines.size(), 2u);
     EXPECT_STREQ(lines->vLines[1], "FW 1.2");
@@ -156,24 +154,21 @@ TEST(DecodeLineLists, HeaderAndInformationLines) {
 
 TEST(DecodeIdLists, SetupIdsAndLogoIdsWithChecksum) {
     Decoded ids("\x02<C3><2><10><20>" + SumTag("<C3><2><10><20>") + "\x03");
-    ASSERT_EQ(ids.type, OBJTYPE_IDLIST);
-    ASSERT_NE(ids.item, nullptr);
+    ASSERT_TRUE(ids.Is(OBJTYPE_IDLIST));
     EXPECT_EQ(ids.As<SetupItemIDList>()->vIDs, (std::vector<uint64_t>{10, 20}));
     // The same answer with the checksum written out (83) and one off.
     Decoded literal("\x02<C3><2><10><20><83>\x03");
     EXPECT_NE(literal.item, nullptr);
 
     Decoded logos("\x02<C49><3><9><3><5><230>\x03");
-    ASSERT_EQ(logos.type, OBJTYPE_LOGOSIDLIST);
-    ASSERT_NE(logos.item, nullptr);
+    ASSERT_TRUE(logos.Is(OBJTYPE_LOGOSIDLIST));
     EXPECT_EQ(logos.As<LogosIDList>()->vIDs, (std::vector<uint64_t>{3, 5, 9}));
 }
 
 TEST(DecodeGroupsAndTools, DataAvailableAndToolMasks) {
     Decoded groups("\x02<C40><36>\x03");
-    ASSERT_EQ(groups.type, OBJTYPE_DATAAVAILABLE);
+    ASSERT_TRUE(groups.Is(OBJTYPE_DATAAVAILABLE));
     auto* available = groups.As<ProtocollDataAvailable>();
-    ASSERT_NE(available, nullptr);
     EXPECT_TRUE(available->UpgradeModulesAvailable(true, true));
     EXPECT_TRUE(available->UpgradePrinterAvailable(true, true));
     EXPECT_FALSE(available->ToolsAvailable(true, true));
@@ -183,8 +178,7 @@ TEST(DecodeGroupsAndTools, DataAvailableAndToolMasks) {
     EXPECT_EQ(none.As<ProtocollDataAvailable>()->ulAvailable, 0u);
 
     Decoded tools("\x02<C80><15><2>\x03");
-    ASSERT_EQ(tools.type, OBJTYPE_TOOLS);
-    ASSERT_NE(tools.item, nullptr);
+    ASSERT_TRUE(tools.Is(OBJTYPE_TOOLS));
     EXPECT_EQ(tools.As<ToolsData>()->uiToolsMask1, 15u);
     EXPECT_EQ(tools.As<ToolsData>()->uiToolsMask2, 2u);
     EXPECT_TRUE(tools.Logged("Tools1 : 0x0000000f"));
@@ -212,17 +206,15 @@ TEST(DecodeToolLines, LinesStandInFixedSlots) {
 TEST(DecodeModuleFont, SizeAndChecksum) {
     const std::string block = "<DATABYTES>\x01\x02\x03</DATABYTES>";
     Decoded font("\x02<C96><3>" + block + "<68>\x03");
-    ASSERT_EQ(font.type, OBJTYPE_MODULEFONT);
-    ASSERT_NE(font.item, nullptr);
+    ASSERT_TRUE(font.Is(OBJTYPE_MODULEFONT));
     EXPECT_EQ(memcmp(font.item, "\x01\x02\x03", 3), 0);
     EXPECT_TRUE(font.Logged("Module Font Size Expected : 3"));
 }
 
 TEST(DecodeUpgradeInfo, ModeSettingsAndIdentifiers) {
     Decoded d("\x02<C112><U3><A=1;B=2><3;12;0>\x03");
-    ASSERT_EQ(d.type, OBJTYPE_UPGRADEINFO);
+    ASSERT_TRUE(d.Is(OBJTYPE_UPGRADEINFO));
     auto* info = d.As<UpgradeDataInfo>();
-    ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->iUpgradeMode, 3);
     EXPECT_STREQ(info->szConfigurationSettings, "A=1;B=2");
     EXPECT_EQ(info->iIDFamily, 3u);
@@ -242,9 +234,8 @@ TEST(DecodeLogos, MemoryDescriptions) {
     std::string first = "<1><5><BMP><Y><M1><6><F100X200><8><9>";
     std::string second = "<2><0><RAW><N><M2><0><V><0><0>";
     Decoded d("\x02<C48><2>" + first + second + "<Y>\x03");
-    ASSERT_EQ(d.type, OBJTYPE_LOGOSTYPE);
+    ASSERT_TRUE(d.Is(OBJTYPE_LOGOSTYPE));
     auto* logos = d.As<LogosType>();
-    ASSERT_NE(logos, nullptr);
     ASSERT_EQ(logos->vLogosInfo.size(), 2u);
     const LogosInfo* a = logos->vLogosInfo[0];
     EXPECT_EQ(a->iLogoKind, 1);
@@ -277,9 +268,8 @@ TEST(DecodeLogos, MemoryDescriptions) {
 TEST(DecodeLogos, OneStoredLogo) {
     const std::string fields = "<C50><7><BMP><LOGO.BMP><2x1><2><DATABYTES>\xAA\x55</DATABYTES>";
     Decoded d(STX + fields + SumTag(fields) + ETX);
-    ASSERT_EQ(d.type, OBJTYPE_LOGODATA);
+    ASSERT_TRUE(d.Is(OBJTYPE_LOGODATA));
     auto* logo = d.As<LogoItem>();
-    ASSERT_NE(logo, nullptr);
     EXPECT_EQ(logo->ulLogoID, 7u);
     EXPECT_TRUE(logo->bBitmap);
     EXPECT_STREQ(logo->szFileName, "LOGO.BMP");
@@ -298,9 +288,8 @@ TEST(DecodeStatus, GeneralDescriptionReplacesStandardBits) {
     std::string bit1 = "<1,0>< 3>" + Txt("No paper") + "<1>" + Txt("Load paper") + "< 2>";
     std::string bit2 = "<2,1><4>" + Txt("Lid open") + "<0><1>";
     Decoded d(STX + "<C128><3>" + block + "<2>" + bit1 + bit2 + ETX);
-    ASSERT_EQ(d.type, OBJTYPE_GENSTATUSINFO);
+    ASSERT_TRUE(d.Is(OBJTYPE_GENSTATUSINFO));
     auto* info = d.As<StatusInfoGenData>();
-    ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->ports.iValue, 3);
     EXPECT_EQ(info->ulBitMaskSupported, 0x201u);
     std::vector<StatusBitInfo*> shown = info->GetOnlyBitsAvailable();
@@ -323,9 +312,8 @@ TEST(DecodeStatus, ExtendedDescriptionAndStatusBytes) {
     std::string bits =
         "<3,7>< 1>" + Txt("Drawer") + "<0>< 0>" + "<9,0>< 2>" + Txt("Far") + "<0>< 0>";
     Decoded d(STX + "<C129><4><3><2>" + bits + ETX);
-    ASSERT_EQ(d.type, OBJTYPE_EXTSTATUSINFO);
+    ASSERT_TRUE(d.Is(OBJTYPE_EXTSTATUSINFO));
     auto* info = d.As<StatusInfoExtData>();
-    ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->iNumBytes, 3);
     EXPECT_TRUE(info->ports.AvailableUdpPort());
     // The bit of byte 9 lies outside the three bytes and is refused.
@@ -336,9 +324,8 @@ TEST(DecodeStatus, ExtendedDescriptionAndStatusBytes) {
 
     Decoded status(STX + "<C138><DATABYTES>" + std::string("\x01\x00\x80\x03", 4) + "</DATABYTES>" +
                    ETX);
-    ASSERT_EQ(status.type, OBJTYPE_STATUSDATA);
+    ASSERT_TRUE(status.Is(OBJTYPE_STATUSDATA));
     auto* bytes = status.As<StatusData>();
-    ASSERT_NE(bytes, nullptr);
     EXPECT_EQ(bytes->ucStatus[0], 1);
     EXPECT_EQ(bytes->ucStatus[2], 0x80);
     EXPECT_EQ(bytes->ucStatus[3], 3);

@@ -19,9 +19,8 @@ TEST(DecodeSetupItem, ListWithLinks) {
     std::string fields = "<C4><7><2><H,D><3><1><D><4><0><1>" + Txt("Speed") + "<1>" + Txt("more") +
                          "<10><11><12><3>" + Txt("slow") + Txt("mid") + Txt("fast");
     Decoded d(ItemAnswer(fields));
-    ASSERT_EQ(d.type, OBJTYPE_TYPELIST);
+    ASSERT_TRUE(d.Is(OBJTYPE_TYPELIST));
     auto* item = d.As<SetupItemTypeList>();
-    ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->iID, 7);
     EXPECT_EQ(item->iType, PROT_TYPE_LIST);
     EXPECT_STREQ(item->szDescription, "Speed");
@@ -78,9 +77,8 @@ TEST(DecodeSetupItem, ListValueChecksCountButDoNotFail) {
 
 TEST(DecodeSetupItem, Numeric) {
     Decoded d(ItemAnswer("<C4><8><0><2>" + Txt("Density") + "<0><0><10><0.5><5><12>"));
-    ASSERT_EQ(d.type, OBJTYPE_TYPENUMERIC);
+    ASSERT_TRUE(d.Is(OBJTYPE_TYPENUMERIC));
     auto* item = d.As<SetupItemTypeNumeric>();
-    ASSERT_NE(item, nullptr);
     EXPECT_FLOAT_EQ(item->fMinValue, 0.0f);
     EXPECT_FLOAT_EQ(item->fMaxValue, 10.0f);
     EXPECT_FLOAT_EQ(item->fStepValue, 0.5f);
@@ -101,9 +99,8 @@ TEST(DecodeSetupItem, Numeric) {
 
 TEST(DecodeSetupItem, DateTime) {
     Decoded d(ItemAnswer("<C4><9><0><3>" + Txt("Clock") + "<0><0126-12-05 18:04:09>"));
-    ASSERT_EQ(d.type, OBJTYPE_TYPEDATETIME);
+    ASSERT_TRUE(d.Is(OBJTYPE_TYPEDATETIME));
     auto* item = d.As<SetupItemTypeDateTime>();
-    ASSERT_NE(item, nullptr);
     std::tm expected = LocalTime(2026, 12, 5, 18, 4, 9);
     EXPECT_EQ(item->tCurValue, mktime(&expected));
     EXPECT_EQ(item->tNewValue, item->tCurValue);
@@ -113,9 +110,8 @@ TEST(DecodeSetupItem, DateTime) {
 TEST(DecodeSetupItem, String) {
     Decoded d(
         ItemAnswer("<C4><10><0><4>" + Txt("Name") + "<0><1><20><0>" + Txt("abc") + Txt("xyz")));
-    ASSERT_EQ(d.type, OBJTYPE_TYPESTRING);
+    ASSERT_TRUE(d.Is(OBJTYPE_TYPESTRING));
     auto* item = d.As<SetupItemTypeString>();
-    ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->iMinLen, 1);
     EXPECT_EQ(item->iMaxLen, 20);
     EXPECT_STREQ(item->szDefValue, "abc");
