@@ -28,14 +28,14 @@ struct OpenLink {
 
 // Modem lines from the test, counting how often they are read.
 struct Lines {
-    int value = TIOCM_DSR | TIOCM_CTS;
+    int value;
     int reads = 0;
-    CComPortRs232::ModemLineSource Source() {
-        return [this](int, int* lines) {
+    Lines(CComPortRs232& link, int state = TIOCM_DSR | TIOCM_CTS) : value(state) {
+        link.SetModemLineSource([this](int, int* lines) {
             ++reads;
             *lines = value;
             return true;
-        };
+        });
     }
 };
 
@@ -87,8 +87,7 @@ TEST(SerialOpen, MissingDeviceFailsAndReOpenKeepsTheParameters) {
 
 TEST(SerialWrite, PiecesFollowBaudRateAndTransmitTimeout) {
     OpenLink o(9600);
-    Lines lines;
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link);
     std::vector<unsigned char> data(1000, 0x41);
     unsigned err = 1;
     EXPECT_EQ(o.link.Write(data.data(), 1000, &err), 1000u);
@@ -114,9 +113,7 @@ TEST(SerialWrite, PiecesFollowBaudRateAndTransmitTimeout) {
 
 TEST(SerialModemLines, DsrOffFailsWritesAndReads) {
     OpenLink o;
-    Lines lines;
-    lines.value = TIOCM_CTS;
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link, TIOCM_CTS);
     unsigned char data[4] = {1, 2, 3, 4};
     unsigned err = 0;
     EXPECT_EQ(o.link.Write(data, 4, &err), 0u);
@@ -133,9 +130,7 @@ TEST(SerialModemLines, DsrOffFailsWritesAndReads) {
 
 TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
     OpenLink o;
-    Lines lines;
-    lines.value = TIOCM_DSR;
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link, TIOCM_DSR);
     unsigned char data[4] = {1, 2, 3, 4};
     unsigned err = 0;
     Clock::time_point start = Clock::now();
@@ -149,7 +144,6 @@ TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
     EXPECT_EQ(o.pty.Drain(), "");
 
     // CTS coming back during the wait lets the write through.
-    lines.value = TIOCM_DSR;
     o.link.SetModemLineSource([&lines](int, int* l) {
         *l = ++lines.reads > 4 ? (TIOCM_DSR | TIOCM_CTS) : TIOCM_DSR;
         return true;
@@ -162,9 +156,7 @@ TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
 TEST(SerialModemLines, VirtualPortNeverLooksAtThem) {
     OpenLink o(115200, true);
     ASSERT_TRUE(o.opened);
-    Lines lines;
-    lines.value = 0;  // both lines off
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link, 0);  // both lines off
     unsigned char data[2] = {7, 8};
     unsigned err = 1;
     EXPECT_EQ(o.link.Write(data, 2, &err), 2u);
