@@ -59,11 +59,6 @@ TEST(ProtocollDataAvailable, GroupBits) {
     EXPECT_EQ(a.ulToSave, 144u);
     a.ToolsToSave(false, false);
     EXPECT_EQ(a.ulToSave, 128u);
-    ProtocollDataAvailable copy(&a);
-    EXPECT_EQ(copy.ulAvailable, a.ulAvailable);
-    EXPECT_EQ(copy.ulToSave, 128u);
-    copy.Init();
-    EXPECT_EQ(copy.ulAvailable | copy.ulToSave, 0u);
 }
 
 TEST(LogosType, CalcNumMaxLogo) {

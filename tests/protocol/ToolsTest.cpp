@@ -4,7 +4,6 @@
 #include "AnswerTestSupport.h"
 #include "protocol/Commands.h"
 #include "protocol/ProtocollVersion.h"
-#include "protocol/ToolTag.h"
 #include "protocol/ToolsData.h"
 
 namespace {
@@ -16,9 +15,6 @@ std::string AsText(const std::vector<unsigned char>& bytes) {
 }  // namespace
 
 TEST(ToolsTable, TimeoutsAndMasks) {
-    ASSERT_EQ(ToolsVector.size(), 7u);
-    EXPECT_STREQ(ToolsVector[3].szName, "SET DATETIME");
-    EXPECT_EQ(ToolsVector[3].uiToolMask, 8u);
     EXPECT_EQ(ToolsData::GetToolTimeout(1, 5), 120000);
     EXPECT_EQ(ToolsData::GetToolTimeout(1, 1), 20000);
     EXPECT_EQ(ToolsData::GetToolTimeout(1, 7), 5000);
