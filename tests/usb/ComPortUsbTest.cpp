@@ -248,18 +248,9 @@ TEST_F(ComPortUsbTest, BackupAndRestoreKeepTheIdentifiers) {
 // Product ids of the maker's devices in libusb's device-list order.
 std::vector<uint16_t> ListedProductIds() {
     std::vector<uint16_t> ids;
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) < 0) return ids;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context, &list);
-    for (ssize_t i = 0; i < n; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) == 0 && d.idVendor == 0x0AE7) {
-            ids.push_back(d.idProduct);
-        }
-    }
-    if (n >= 0) libusb_free_device_list(list, 1);
-    libusb_exit(context);
+    ForEachListedDevice([&](libusb_device*, const libusb_device_descriptor& d) {
+        if (d.idVendor == 0x0AE7) ids.push_back(d.idProduct);
+    });
     return ids;
 }
 

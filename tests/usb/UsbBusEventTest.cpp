@@ -15,24 +15,14 @@ namespace {
 
 // Resets the first device of the vendor id through libusb.
 int ResetFirstDevice(uint16_t vendorId) {
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) < 0) return LIBUSB_ERROR_OTHER;
-    libusb_device_handle* handle = nullptr;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context, &list);
-    for (ssize_t i = 0; i < n && handle == nullptr; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) == 0 && d.idVendor == vendorId) {
-            libusb_open(list[i], &handle);
-        }
-    }
-    if (n >= 0) libusb_free_device_list(list, 1);
     int result = LIBUSB_ERROR_NOT_FOUND;
-    if (handle != nullptr) {
+    ForEachListedDevice([&](libusb_device* device, const libusb_device_descriptor& d) {
+        libusb_device_handle* handle = nullptr;
+        if (result != LIBUSB_ERROR_NOT_FOUND || d.idVendor != vendorId) return;
+        if (libusb_open(device, &handle) != 0) return;
         result = libusb_reset_device(handle);
         libusb_close(handle);
-    }
-    libusb_exit(context);
+    });
     return result;
 }
 
