@@ -12,33 +12,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "comm/ComPortEth.h"
-#include "common/Log.h"
-#include "tests/support/SimProcess.h"
+#include "tests/comm/CommTestHelpers.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using testsupport::SimProcess;
-
-std::string Captured(const std::function<void()>& action) {
-    Log::SetLogEnable(1, true);
-    ::testing::internal::CaptureStdout();
-    action();
-    std::string text = ::testing::internal::GetCapturedStdout();
-    Log::SetLogEnable(0, false);
-    return text;
-}
-
-int PortOf(const SimProcess& sim) {
-    std::string where = sim.Announced("tcp");
-    return std::stoi(where.substr(where.find(':') + 1));
-}
 
 // A loopback port on which nothing listens.
 int FreePort() {

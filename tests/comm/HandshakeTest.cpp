@@ -11,19 +11,13 @@
 #include "comm/ComPortEth.h"
 #include "comm/ComPortRs232.h"
 #include "comm/IdentificationHandshake.h"
+#include "tests/comm/CommTestHelpers.h"
 #include "tests/comm/ScriptedLink.h"
-#include "tests/support/SimProcess.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using testsupport::SimProcess;
-
-size_t Count(const std::string& text, const std::string& word) {
-    size_t n = 0;
-    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
-    return n;
-}
 
 double CpuSeconds() {
     struct rusage usage {};
@@ -59,27 +53,28 @@ struct SerialToSim {
 
 }  // namespace
 
-TEST(SerialHandshake, PlainIdentificationByte) {
-    SerialToSim s;
-    ASSERT_TRUE(s.Start({"--gsi", "0x12"})) << s.sim.Output();
-    unsigned long gsi = 0;
-    Clock::time_point start = Clock::now();
-    ASSERT_TRUE(s.link.HandshakeCommunication(&gsi));
-    Measure("serial handshake", Clock::now() - start);
-    EXPECT_EQ(gsi, 0x0112u);
-    std::string report = s.sim.Stop();
-    EXPECT_NE(report.find("requests ESCPOS_SV CAN GSI CAN FWREL\n"), std::string::npos) << report;
-}
-
-TEST(SerialHandshake, ExtendedIdentificationWord) {
-    SerialToSim s;
-    ASSERT_TRUE(s.Start({"--gsi-ext", "0x0234"})) << s.sim.Output();
-    unsigned long gsi = 0;
-    ASSERT_TRUE(s.link.HandshakeCommunication(&gsi));
-    EXPECT_EQ(gsi, 0x0234u);
-    std::string report = s.sim.Stop();
-    EXPECT_NE(report.find("requests ESCPOS_SV CAN GSI CAN GSIFF CAN FWREL\n"), std::string::npos)
-        << report;
+TEST(SerialHandshake, PlainAndExtendedIdentification) {
+    struct Case {
+        const char* option;
+        const char* value;
+        unsigned long gsi;
+        const char* requests;
+    } cases[] = {
+        {"--gsi", "0x12", 0x0112, "requests ESCPOS_SV CAN GSI CAN FWREL\n"},
+        {"--gsi-ext", "0x0234", 0x0234, "requests ESCPOS_SV CAN GSI CAN GSIFF CAN FWREL\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        SerialToSim s;
+        ASSERT_TRUE(s.Start({c.option, c.value})) << s.sim.Output();
+        unsigned long gsi = 0;
+        Clock::time_point start = Clock::now();
+        ASSERT_TRUE(s.link.HandshakeCommunication(&gsi));
+        if (c.gsi == 0x0112) Measure("serial handshake", Clock::now() - start);
+        EXPECT_EQ(gsi, c.gsi);
+        std::string report = s.sim.Stop();
+        EXPECT_NE(report.find(c.requests), std::string::npos) << report;
+    }
 }
 
 TEST(SerialHandshake, SilentPrinterFailsAfterFiveAttempts) {
@@ -102,11 +97,9 @@ TEST(SerialHandshake, SilentPrinterFailsAfterFiveAttempts) {
 TEST(EthHandshake, OverTcpToPrnsim) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--gsi-ext", "0x0301"})) << sim.Output();
-    std::string where = sim.Announced("tcp");
-    int port = std::stoi(where.substr(where.find(':') + 1));
     CComPortEth link;
     char host[] = "127.0.0.1";
-    ASSERT_TRUE(link.Init(host, port));
+    ASSERT_TRUE(link.Init(host, PortOf(sim)));
     Clock::time_point start = Clock::now();
     ASSERT_TRUE(link.Open());
     unsigned long gsi = 0;

@@ -8,53 +8,34 @@
 #include <vector>
 
 #include "comm/ComPortRs232.h"
-#include "common/Log.h"
+#include "tests/comm/CommTestHelpers.h"
 #include "tests/comm/PtyPair.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class LogCapture {
-  public:
-    LogCapture() {
-        Log::SetLogEnable(1, true);
-        ::testing::internal::CaptureStdout();
-    }
-    std::string Take() {
-        std::string text = ::testing::internal::GetCapturedStdout();
-        Log::SetLogEnable(0, false);
-        return text;
-    }
-};
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 struct OpenLink {
     PtyPair pty;
     CComPortRs232 link;
-    explicit OpenLink(int baud = 115200) {
+    bool opened = false;
+    explicit OpenLink(int baud = 115200, bool isVirtual = false) {
         std::vector<char> path(pty.slave.begin(), pty.slave.end());
         path.push_back('\0');
-        link.Init(path.data(), baud, 0, false);
-        link.Open();
+        opened = link.Init(path.data(), baud, 0, isVirtual) && link.Open();
     }
 };
 
 // Modem lines from the test, counting how often they are read.
 struct Lines {
-    int value = TIOCM_DSR | TIOCM_CTS;
+    int value;
     int reads = 0;
-    CComPortRs232::ModemLineSource Source() {
-        return [this](int, int* lines) {
+    Lines(CComPortRs232& link, int state = TIOCM_DSR | TIOCM_CTS) : value(state) {
+        link.SetModemLineSource([this](int, int* lines) {
             ++reads;
             *lines = value;
             return true;
-        };
+        });
     }
 };
 
@@ -106,8 +87,7 @@ TEST(SerialOpen, MissingDeviceFailsAndReOpenKeepsTheParameters) {
 
 TEST(SerialWrite, PiecesFollowBaudRateAndTransmitTimeout) {
     OpenLink o(9600);
-    Lines lines;
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link);
     std::vector<unsigned char> data(1000, 0x41);
     unsigned err = 1;
     EXPECT_EQ(o.link.Write(data.data(), 1000, &err), 1000u);
@@ -133,9 +113,7 @@ TEST(SerialWrite, PiecesFollowBaudRateAndTransmitTimeout) {
 
 TEST(SerialModemLines, DsrOffFailsWritesAndReads) {
     OpenLink o;
-    Lines lines;
-    lines.value = TIOCM_CTS;
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link, TIOCM_CTS);
     unsigned char data[4] = {1, 2, 3, 4};
     unsigned err = 0;
     EXPECT_EQ(o.link.Write(data, 4, &err), 0u);
@@ -152,16 +130,12 @@ TEST(SerialModemLines, DsrOffFailsWritesAndReads) {
 
 TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
     OpenLink o;
-    Lines lines;
-    lines.value = TIOCM_DSR;
-    o.link.SetModemLineSource(lines.Source());
+    Lines lines(o.link, TIOCM_DSR);
     unsigned char data[4] = {1, 2, 3, 4};
     unsigned err = 0;
-    LogCapture log;
     Clock::time_point start = Clock::now();
-    EXPECT_EQ(o.link.ComWrite(data, 4, &err), 0u);
+    std::string text = Captured([&] { EXPECT_EQ(o.link.ComWrite(data, 4, &err), 0u); });
     Clock::duration took = Clock::now() - start;
-    std::string text = log.Take();
     EXPECT_EQ(err, 1u);
     EXPECT_STREQ(o.link.szLastError, "Write / Timeout Error (CTS 0)");
     EXPECT_EQ(Count(text, "[ComWrite]Waiting CTS..."), 20u);
@@ -170,7 +144,6 @@ TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
     EXPECT_EQ(o.pty.Drain(), "");
 
     // CTS coming back during the wait lets the write through.
-    lines.value = TIOCM_DSR;
     o.link.SetModemLineSource([&lines](int, int* l) {
         *l = ++lines.reads > 4 ? (TIOCM_DSR | TIOCM_CTS) : TIOCM_DSR;
         return true;
@@ -181,37 +154,31 @@ TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
 }
 
 TEST(SerialModemLines, VirtualPortNeverLooksAtThem) {
-    PtyPair pty;
-    CComPortRs232 link;
-    std::vector<char> path(pty.slave.begin(), pty.slave.end());
-    path.push_back('\0');
-    ASSERT_TRUE(link.Init(path.data(), 115200, 0, true));
-    ASSERT_TRUE(link.Open());
-    Lines lines;
-    lines.value = 0;  // both lines off
-    link.SetModemLineSource(lines.Source());
+    OpenLink o(115200, true);
+    ASSERT_TRUE(o.opened);
+    Lines lines(o.link, 0);  // both lines off
     unsigned char data[2] = {7, 8};
     unsigned err = 1;
-    EXPECT_EQ(link.Write(data, 2, &err), 2u);
-    pty.Send("ab");
+    EXPECT_EQ(o.link.Write(data, 2, &err), 2u);
+    o.pty.Send("ab");
     unsigned char in[8] = {};
-    EXPECT_EQ(link.Read(in, 8, &err), 2u);
+    EXPECT_EQ(o.link.Read(in, 8, &err), 2u);
     EXPECT_EQ(lines.reads, 0);
-    EXPECT_TRUE(link.IsVirtualPort());
+    EXPECT_TRUE(o.link.IsVirtualPort());
 }
 
 TEST(SerialModemLines, DeviceWithoutLinesIsUsedLikeAVirtualPortAndSaidOnce) {
     OpenLink o;  // a pseudo-terminal has no modem lines: TIOCMGET fails
-    LogCapture log;
     unsigned char data[3] = {1, 2, 3};
     unsigned err = 1;
-    EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
-    EXPECT_EQ(err, 0u);
-    o.pty.Send("ok");
-    unsigned char in[8] = {};
-    EXPECT_EQ(o.link.Read(in, 8, &err), 2u);
-    EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
-    std::string text = log.Take();
+    std::string text = Captured([&] {
+        EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
+        EXPECT_EQ(err, 0u);
+        o.pty.Send("ok");
+        unsigned char in[8] = {};
+        EXPECT_EQ(o.link.Read(in, 8, &err), 2u);
+        EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
+    });
     EXPECT_EQ(Count(text, "No modem lines"), 1u);
     EXPECT_EQ(o.pty.Drain(), std::string("\x01\x02\x03\x01\x02\x03"));
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "common/Log.h"
@@ -37,5 +38,20 @@ class LogCapture {
     bool active_ = true;
     std::string text_;
 };
+
+// Runs a load into a fresh loader of type T; succeeds when the load fails and
+// every message is in the log.
+template <typename T, typename LoadFunction>
+testing::AssertionResult Refused(LoadFunction load, std::initializer_list<std::string> messages) {
+    T loader;
+    LogCapture log;
+    if (load(loader)) return testing::AssertionFailure() << "loaded";
+    for (const std::string& message : messages) {
+        if (!log.Has(message)) {
+            return testing::AssertionFailure() << "no \"" << message << "\" in:\n" << log.Text();
+        }
+    }
+    return testing::AssertionSuccess();
+}
 
 }  // namespace filestest

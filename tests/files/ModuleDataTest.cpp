@@ -23,6 +23,11 @@ bool Load(ModuleData& module, const mkfile::Bytes& file) {
     return module.LoadModuleFromMemory(file.data(), static_cast<int64_t>(file.size()));
 }
 
+testing::AssertionResult Refused(const mkfile::Bytes& file,
+                                 std::initializer_list<std::string> messages) {
+    return filestest::Refused<ModuleData>([&](ModuleData& m) { return Load(m, file); }, messages);
+}
+
 }  // namespace
 
 TEST(ModuleBuilder, BytesMatchTheLayoutByHand) {
@@ -125,77 +130,48 @@ TEST(ModuleData, CrLfHeaderKeepsATrailingBlankAndRejectsTheLetter) {
 TEST(ModuleData, KeyFoundTwiceCountsAsMissing) {
     mkfile::ModuleLayout layout = Layout();
     layout.extraLines = {"CODE:AGAIN"};
-    ModuleData module;
-    LogCapture log;
-    EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
-    EXPECT_TRUE(log.Has("CODE: not found!"));
-    EXPECT_TRUE(log.Has("Exctract param CODE: Error(Value <>)!"));
+    EXPECT_TRUE(Refused(mkfile::BuildModule(layout),
+                        {"CODE: not found!", "Exctract param CODE: Error(Value <>)!"}));
 }
 
 TEST(ModuleData, FileSizeMustBeTheBodyLength) {
     mkfile::ModuleLayout layout = Layout();
     layout.fileSize = 4396 - 5;  // as if 5 bytes had been appended after building
-    ModuleData module;
-    LogCapture log;
-    EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
-    EXPECT_TRUE(log.Has("Exctract param FILE_SIZE: Error(Value <4391> and not 4396)!"));
-
+    EXPECT_TRUE(Refused(mkfile::BuildModule(layout),
+                        {"Exctract param FILE_SIZE: Error(Value <4391> and not 4396)!"}));
     layout.fileSize = -2;  // absent
-    ModuleData absent;
-    EXPECT_FALSE(Load(absent, mkfile::BuildModule(layout)));
-    EXPECT_TRUE(log.Has("Exctract param FILE_SIZE: Error(Value <0>)!"));
-
+    EXPECT_TRUE(
+        Refused(mkfile::BuildModule(layout), {"Exctract param FILE_SIZE: Error(Value <0>)!"}));
     layout.extraLines = {"FILE_SIZE:12abc"};  // no number
-    ModuleData text;
-    EXPECT_FALSE(Load(text, mkfile::BuildModule(layout)));
+    EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {}));
 }
 
 TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
     mkfile::Bytes good = mkfile::BuildModule(Layout());
-    {
-        mkfile::Bytes bad = good;
-        bad[4200] ^= 0x01;
-        ModuleData module;
-        LogCapture log;
-        EXPECT_FALSE(Load(module, bad));
-        EXPECT_TRUE(log.Has("Checksums 1 not Correct! Read value"));
-        EXPECT_TRUE(log.Has("File not Correct! CheckSumOk Error!"));
-    }
-    {
-        mkfile::Bytes swapped = good;
-        size_t i = 4200;  // neighbours whose low bits differ, at an even index of the body
-        while (((swapped[i] ^ swapped[i + 1]) & 1) == 0) i += 2;
-        std::swap(swapped[i], swapped[i + 1]);  // same sum, other XOR sum
-        ModuleData module;
-        LogCapture log;
-        EXPECT_FALSE(Load(module, swapped));
-        EXPECT_TRUE(log.Has("Checksums 2 not Correct!"));
-    }
-    {
-        mkfile::ModuleLayout layout = Layout();
-        layout.orderMark = 'X';
-        ModuleData module;
-        LogCapture log;
-        EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
-        EXPECT_TRUE(log.Has("File not Correct! Endianism Error!"));
-        layout.orderMark = 'L';
-        EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
-    }
-    {
-        // Payload shorter than the 12 plain bytes: the scrambled range would be negative.
-        mkfile::ModuleLayout layout = Layout();
-        layout.payload.assign(5, 0);
-        ModuleData module;
-        LogCapture log;
-        EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
-        EXPECT_TRUE(log.Has("File not Correct! Decoding Error!"));
-        layout.payload.assign(12, 0);
-        EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
-    }
-    for (size_t length : {0ul, 11ul, 4101ul}) {
-        ModuleData module;
-        EXPECT_FALSE(Load(module, mkfile::Bytes(good.begin(), good.begin() + length)));
-    }
+    mkfile::Bytes bad = good;
+    bad[4200] ^= 0x01;
+    EXPECT_TRUE(Refused(
+        bad, {"Checksums 1 not Correct! Read value", "File not Correct! CheckSumOk Error!"}));
+    mkfile::Bytes swapped = good;
+    size_t i = 4200;  // neighbours whose low bits differ, at an even index of the body
+    while (((swapped[i] ^ swapped[i + 1]) & 1) == 0) i += 2;
+    std::swap(swapped[i], swapped[i + 1]);  // same sum, other XOR sum
+    EXPECT_TRUE(Refused(swapped, {"Checksums 2 not Correct!"}));
+
+    mkfile::ModuleLayout layout = Layout();
+    layout.orderMark = 'X';
+    EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {"File not Correct! Endianism Error!"}));
+    layout.orderMark = 'L';
+    ModuleData module;
+    EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
+    // Payload shorter than the 12 plain bytes: the scrambled range would be negative.
+    layout.payload.assign(5, 0);
+    EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {"File not Correct! Decoding Error!"}));
+    layout.payload.assign(12, 0);
+    EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
+
+    for (size_t length : {0ul, 11ul, 4101ul})
+        EXPECT_TRUE(Refused(mkfile::Bytes(good.begin(), good.begin() + length), {})) << length;
     ModuleData none;
     EXPECT_FALSE(none.LoadModuleFromMemory(nullptr, 10));
     EXPECT_FALSE(none.LoadModuleFromFile("/nonexistent/file.mod"));

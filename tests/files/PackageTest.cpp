@@ -50,6 +50,11 @@ bool Load(PSWFile& psw, const mkfile::Bytes& file, bool requireUpgrade = true) {
     return psw.LoadPSWFromMemory(file.data(), static_cast<int64_t>(file.size()), requireUpgrade);
 }
 
+testing::AssertionResult Refused(const mkfile::Bytes& file,
+                                 std::initializer_list<std::string> messages) {
+    return filestest::Refused<PSWFile>([&](PSWFile& psw) { return Load(psw, file); }, messages);
+}
+
 std::vector<uint32_t> Components(const PSWFile& psw) {
     std::vector<uint32_t> out;
     for (int32_t i = 0; i < psw.components.Size(); ++i) out.push_back(psw.components.Get(i));
@@ -214,10 +219,7 @@ TEST(Package, IntegrityCheckInBothGenerations) {
             size_t i = (swapped.size() - 100) & ~size_t(1);
             while (((swapped[i] ^ swapped[i + 1]) & 1) == 0) i += 2;
             std::swap(swapped[i], swapped[i + 1]);
-            PSWFile psw;
-            LogCapture log;
-            EXPECT_FALSE(Load(psw, swapped));
-            EXPECT_TRUE(log.Has("ERROR Checksum file (2) : 0x"));
+            EXPECT_TRUE(Refused(swapped, {"ERROR Checksum file (2) : 0x"}));
         }
         {
             mkfile::PackageLayout layout = FullLayout(generation, 0x35);
@@ -233,14 +235,8 @@ TEST(Package, IntegrityCheckInBothGenerations) {
 }
 
 TEST(Package, MissingOrDoubledRecordsAndUpgradeFields) {
-    {
-        mkfile::Bytes noMarker(64, 'x');
-        PSWFile psw;
-        LogCapture log;
-        EXPECT_FALSE(Load(psw, noMarker));
-        EXPECT_TRUE(log.Has("Found 0 Headers"));
-        EXPECT_TRUE(log.Has("ERROR Searching Header 1 (HEADER PRINTER)"));
-    }
+    EXPECT_TRUE(Refused(mkfile::Bytes(64, 'x'),
+                        {"Found 0 Headers", "ERROR Searching Header 1 (HEADER PRINTER)"}));
     {
         mkfile::PackageLayout layout = FullLayout(2, 0x10);
         layout.upgrade = false;
@@ -258,10 +254,8 @@ TEST(Package, MissingOrDoubledRecordsAndUpgradeFields) {
         mkfile::Bytes extra(32, 0);
         extra[0] = 'S';
         layout.extraRecords = {extra};
-        PSWFile psw;
-        LogCapture log;
-        EXPECT_FALSE(Load(psw, mkfile::BuildPackage(layout)));
-        EXPECT_TRUE(log.Has("ERROR Searching Header 2 (HEADER SOFTWARE)"));
+        EXPECT_TRUE(
+            Refused(mkfile::BuildPackage(layout), {"ERROR Searching Header 2 (HEADER SOFTWARE)"}));
     }
     {
         // No bin record: the scan stops at a byte that is no marker.
@@ -269,10 +263,7 @@ TEST(Package, MissingOrDoubledRecordsAndUpgradeFields) {
         size_t bin = 32 * (2 + 2 + 1 + 4);
         ASSERT_EQ(b[bin], '@');
         b[bin] = 'z';
-        PSWFile psw;
-        LogCapture log;
-        EXPECT_FALSE(Load(psw, b));
-        EXPECT_TRUE(log.Has("ERROR Searching Header 10 (HEADER BIN)"));
+        EXPECT_TRUE(Refused(b, {"ERROR Searching Header 10 (HEADER BIN)"}));
     }
 }
 

@@ -16,6 +16,12 @@ bool Load(CZPDFormat& zpd, const std::string& text) {
     return zpd.LoadFromMemory(text.data(), text.size());
 }
 
+testing::AssertionResult Refused(const std::string& text,
+                                 std::initializer_list<std::string> messages) {
+    return filestest::Refused<CZPDFormat>([&](CZPDFormat& zpd) { return Load(zpd, text); },
+                                          messages);
+}
+
 // A script with the given body lines and the right checksum.
 std::string Script(const std::vector<std::string>& body, bool crlf = false) {
     mkfile::ZpdLayout layout;
@@ -67,17 +73,13 @@ TEST(Zpd, SignatureVersionAndChecksumLine) {
     const std::string body = good.substr(good.find('\n') + 1);
     CZPDFormat zpd;
     EXPECT_TRUE(Load(zpd, "#>ZPD1000\n" + body));  // only three characters compared
-    LogCapture log;
-    EXPECT_FALSE(Load(zpd, "#>ZPD10\n" + body));
-    EXPECT_TRUE(log.Has("File isn't ZPD format (protocol version unsupported)"));
-    EXPECT_FALSE(Load(zpd, "#ZPD100\n" + body));
-    EXPECT_TRUE(log.Has("[LoadFile]File isn't ZPD format\n"));
-    EXPECT_FALSE(Load(zpd, "#>ZPD100\n#>CK:12G4\n#>HB\n"));
-    EXPECT_FALSE(Load(zpd, "#>ZPD100\n#>CK:\n"));
-    EXPECT_FALSE(Load(zpd, "#>ZPD100\n#>XX:0000\n"));
-    EXPECT_FALSE(Load(zpd, "#>ZPD100"));  // one line only
-    EXPECT_TRUE(log.Has("File isn't ZPD format (checksum not available)"));
-    EXPECT_FALSE(Load(zpd, ""));
+    EXPECT_TRUE(
+        Refused("#>ZPD10\n" + body, {"File isn't ZPD format (protocol version unsupported)"}));
+    EXPECT_TRUE(Refused("#ZPD100\n" + body, {"[LoadFile]File isn't ZPD format\n"}));
+    for (const char* text :
+         {"#>ZPD100\n#>CK:12G4\n#>HB\n", "#>ZPD100\n#>CK:\n", "#>ZPD100\n#>XX:0000\n", "#>ZPD100"})
+        EXPECT_TRUE(Refused(text, {"File isn't ZPD format (checksum not available)"}));
+    EXPECT_TRUE(Refused("", {}));
 }
 
 TEST(Zpd, ChecksumErrorsAndCoverage) {
@@ -144,13 +146,9 @@ TEST(Zpd, DataInTheHeaderBlockAndBadElements) {
     ASSERT_EQ(zpd.vElements.size(), 1u);
     EXPECT_EQ(zpd.vElements[0]->pData[0], 0x03);
 
-    LogCapture log;
-    EXPECT_FALSE(Load(zpd, Script({"no bytes here"})));
-    EXPECT_TRUE(log.Has("File elements error"));
-    EXPECT_FALSE(Load(zpd, Script({"[01][G1]"})));
-    EXPECT_FALSE(Load(zpd, Script({"#>[OP_SLEEPMSEC] soon"})));
-    EXPECT_FALSE(Load(zpd, Script({"#>[OP_SLEEPMSEC] 99999999999"})));
-    EXPECT_FALSE(Load(zpd, Script({"#>[OP_SLEEPMSEC]"})));
+    for (const char* line : {"no bytes here", "[01][G1]", "#>[OP_SLEEPMSEC] soon",
+                             "#>[OP_SLEEPMSEC] 99999999999", "#>[OP_SLEEPMSEC]"})
+        EXPECT_TRUE(Refused(Script({line}), {"File elements error"}));
 }
 
 TEST(Zpd, ByteArrayScan) {

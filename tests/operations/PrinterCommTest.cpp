@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,14 +41,24 @@ class RecordingLink : public CComPort {
     }
 };
 
-std::string Captured(const std::function<bool()>& action, bool* result) {
-    Log::SetLogEnable(1, true);
-    ::testing::internal::CaptureStdout();
-    *result = action();
-    std::string text = ::testing::internal::GetCapturedStdout();
-    Log::SetLogEnable(0, false);
-    return text;
-}
+// Opens the link with the settings and returns the log; ok tells the outcome.
+class OpenPort : public ::testing::Test {
+  protected:
+    std::string Open(CComPort& link, bool& ok) {
+        Log::SetLogEnable(1, true);
+        ::testing::internal::CaptureStdout();
+        ok = comm.OpenCommunicationPort(&link, &settings);
+        std::string text = ::testing::internal::GetCapturedStdout();
+        Log::SetLogEnable(0, false);
+        return text;
+    }
+    static bool Has(const std::string& log, const std::string& part) {
+        return log.find(part) != std::string::npos;
+    }
+
+    PrinterComm comm{255, 1};
+    CommPortSettings settings;
+};
 
 struct UsbParts {
     char vendor[PrinterComm::USB_PART_SIZE];
@@ -67,40 +76,36 @@ UsbParts Split(const char* name) {
 }  // namespace
 
 TEST(ExtractUsbParamsFromName, SplitsOnTheFirstTwoBars) {
-    UsbParts full = Split("0DD4|0195|PRN123|tail");
-    EXPECT_STREQ(full.vendor, "0DD4");
-    EXPECT_STREQ(full.product, "0195");
-    EXPECT_STREQ(full.serial, "PRN123|tail");
-
-    UsbParts none = Split("0DD4");
-    EXPECT_STREQ(none.vendor, "");
-    EXPECT_STREQ(none.product, "");
-    EXPECT_STREQ(none.serial, "");
-
-    UsbParts one = Split("0DD4|0195");
-    EXPECT_STREQ(one.vendor, "0DD4");
-    EXPECT_STREQ(one.product, "");
-
-    UsbParts empty = Split("0DD4|0195|");
-    EXPECT_STREQ(empty.product, "0195");
-    EXPECT_STREQ(empty.serial, "");
-
+    struct Case {
+        const char* name;
+        const char* vendor;
+        const char* product;
+        const char* serial;
+    } cases[] = {
+        {"0DD4|0195|PRN123|tail", "0DD4", "0195", "PRN123|tail"},
+        {"0DD4", "", "", ""},
+        {"0DD4|0195", "0DD4", "", ""},
+        {"0DD4|0195|", "0DD4", "0195", ""},
+    };
+    for (const Case& c : cases) {
+        UsbParts p = Split(c.name);
+        EXPECT_STREQ(p.vendor, c.vendor) << c.name;
+        EXPECT_STREQ(p.product, c.product) << c.name;
+        EXPECT_STREQ(p.serial, c.serial) << c.name;
+    }
     std::string huge = "V|P|" + std::string(5000, 's');
-    UsbParts cut = Split(huge.c_str());
-    EXPECT_EQ(strlen(cut.serial), PrinterComm::USB_PART_SIZE - 1);
+    EXPECT_EQ(strlen(Split(huge.c_str()).serial), PrinterComm::USB_PART_SIZE - 1);
 }
 
-TEST(OpenCommunicationPort, UsbUsesProductIdAndTheSerialsLastCharacter) {
-    PrinterComm comm(255, 1);
-    CommPortSettings settings;
+TEST_F(OpenPort, UsbUsesProductIdAndTheSerialsLastCharacter) {
     settings.iType = COMMPORT_USB;
     snprintf(settings.szUsbDevice, sizeof(settings.szUsbDevice), "%s", "0DD4|0195|ABC3");
     RecordingLink link;
     bool ok = false;
-    std::string log = Captured([&] { return comm.OpenCommunicationPort(&link, &settings); }, &ok);
+    std::string log = Open(link, ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(link.calls, (std::vector<std::string>{"usb:0195|3", "open"}));
-    EXPECT_NE(log.find("[OpenCommunicationPort]USB PRN Port"), std::string::npos);
+    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]USB PRN Port"));
 
     snprintf(settings.szUsbDevice, sizeof(settings.szUsbDevice), "%s", "0DD4|0195|");
     settings.iType = 3;  // handled like USB
@@ -109,76 +114,69 @@ TEST(OpenCommunicationPort, UsbUsesProductIdAndTheSerialsLastCharacter) {
     EXPECT_EQ(second.calls.front(), "usb:0195|");
 }
 
-TEST(OpenCommunicationPort, FailedInitLogsTheLinksReason) {
-    PrinterComm comm(255, 1);
-    CommPortSettings settings;
+TEST_F(OpenPort, FailedInitLogsTheLinksReason) {
     settings.iType = COMMPORT_USB;
     snprintf(settings.szUsbDevice, sizeof(settings.szUsbDevice), "%s", "nobars");
     RecordingLink link;
     link.initResult = false;
     bool ok = true;
-    std::string log = Captured([&] { return comm.OpenCommunicationPort(&link, &settings); }, &ok);
+    std::string log = Open(link, ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(link.calls, (std::vector<std::string>{"usb:|"}));  // never opened
-    EXPECT_NE(log.find("[OpenCommunicationPort]Open Port Error"), std::string::npos);
-    EXPECT_NE(log.find("[OpenCommunicationPort]Error: no such printer"), std::string::npos);
+    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Open Port Error"));
+    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Error: no such printer"));
     EXPECT_EQ(comm.iErrorCode, 0);  // the operations store their own code
 }
 
-TEST(OpenCommunicationPort, EthernetLogsTheAddressAndPort) {
-    PrinterComm comm(255, 1);
-    CommPortSettings settings;
+TEST_F(OpenPort, EthernetLogsTheAddressAndPort) {
     settings.iType = COMMPORT_ETH;
     snprintf(settings.szEthAddress, sizeof(settings.szEthAddress), "%s", "192.168.1.50");
     settings.iEthPort = 9100;
     RecordingLink link;
     link.openResult = false;
     bool ok = true;
-    std::string log = Captured([&] { return comm.OpenCommunicationPort(&link, &settings); }, &ok);
+    std::string log = Open(link, ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(link.calls, (std::vector<std::string>{"eth:192.168.1.50:9100", "open"}));
     EXPECT_NE(log.find("[OpenCommunicationPort]ETH Port Name: {192.168.1.50}:{9100}"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("Open Port Error"), std::string::npos);
+    EXPECT_TRUE(Has(log, "Open Port Error"));
 }
 
-TEST(OpenCommunicationPort, SerialOpensThePortAndDoublesTheReceiveTimeout) {
+TEST_F(OpenPort, SerialOpensThePortAndDoublesTheReceiveTimeout) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
-    PrinterComm comm(255, 1);
-    CommPortSettings settings;
     settings.iType = COMMPORT_SERIAL;
     snprintf(settings.szSerialDevice, sizeof(settings.szSerialDevice), "%s", pty.slave.c_str());
     settings.iBaudRate = 115200;
     settings.iFlowControl = 1;
     CComPortRs232 link;
     bool ok = false;
-    std::string log = Captured([&] { return comm.OpenCommunicationPort(&link, &settings); }, &ok);
+    std::string log = Open(link, ok);
     EXPECT_TRUE(ok) << log;
     EXPECT_NE(link.iFd, -1);
     EXPECT_EQ(link.GetTimeoutRX(), 2000);
     EXPECT_EQ(link.iFlowControl, 1);
-    EXPECT_NE(log.find("[OpenCommunicationPort]COM Port"), std::string::npos);
+    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]COM Port"));
     EXPECT_EQ(log.find("COM Port VIRTUAL"), std::string::npos);
 
     // A serial link asked to open as a network printer: the base Init fails.
     settings.iType = COMMPORT_ETH;
     snprintf(settings.szEthAddress, sizeof(settings.szEthAddress), "%s", "10.0.0.9");
     CComPortRs232 wrongKind;
-    log = Captured([&] { return comm.OpenCommunicationPort(&wrongKind, &settings); }, &ok);
+    log = Open(wrongKind, ok);
     EXPECT_FALSE(ok);
-    EXPECT_NE(log.find("Open Port Error"), std::string::npos);
+    EXPECT_TRUE(Has(log, "Open Port Error"));
 }
 
-TEST(OpenCommunicationPort, UnknownKindIsInvalid) {
-    PrinterComm comm(255, 1);
-    CommPortSettings settings;  // kind -1
+TEST_F(OpenPort, UnknownKindIsInvalid) {
+    // settings.iType is -1 by default
     RecordingLink link;
     bool ok = true;
-    std::string log = Captured([&] { return comm.OpenCommunicationPort(&link, &settings); }, &ok);
+    std::string log = Open(link, ok);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(link.calls.empty());
-    EXPECT_NE(log.find("[OpenCommunicationPort]Port Invalid"), std::string::npos);
+    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Port Invalid"));
     EXPECT_EQ(log.find("Error:"), std::string::npos);
 }

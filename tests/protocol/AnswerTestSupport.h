@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,34 @@ struct Decoded {
     Decoded(const Decoded&) = delete;
     Decoded& operator=(const Decoded&) = delete;
 
+    // Whether the answer decoded into a record of the expected type.
+    testing::AssertionResult Is(OBJTYPE expected) const {
+        if (item == nullptr) return testing::AssertionFailure() << "not decoded:\n" << log;
+        if (type != expected) return testing::AssertionFailure() << "decoded as type " << type;
+        return testing::AssertionSuccess();
+    }
     template <typename T>
     T* As() const {
         return static_cast<T*>(item);
     }
     bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
 };
+
+// Expects the answer to be refused, with the message in the log.
+inline void ExpectRefused(const std::string& answer, const std::string& message) {
+    Decoded d(answer);
+    EXPECT_EQ(d.item, nullptr) << message;
+    EXPECT_TRUE(d.Logged(message)) << message;
+}
+
+inline std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return t;
+}

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -23,11 +22,7 @@ unsigned SumLow8(const Commands::Bytes<N>& bytes) {
 
 TEST(CommandTable, RequestsAreTheBareBytes) {
     EXPECT_EQ(V(Commands::Cmd_CommandGetProtVer), (std::vector<unsigned char>{0x1F, 0xFF, 0x01}));
-    EXPECT_EQ(V(Commands::Cmd_CommandSetESCPOSforSV),
-              (std::vector<unsigned char>{0x1C, '<', 'E', 'P', 'O', 'S', '>'}));
-    EXPECT_EQ(Commands::Cmd_DataBytesBegin.size(), 11u);
-    EXPECT_EQ(Commands::Cmd_DataBytesEnd.size(), 12u);
-    EXPECT_EQ(memcmp(Commands::Cmd_DataBytesEnd.data(), "</DATABYTES>", 12), 0);
+    // The handshake requests are checked byte for byte in HandshakeTest.
     // 00 00 80 00 is 32768, the size of an anti-tamper image.
     const auto& start = Commands::Cmd_TamperUpgrade_Start;
     EXPECT_EQ((start[2] << 24) | (start[3] << 16) | (start[4] << 8) | start[5], 32768);

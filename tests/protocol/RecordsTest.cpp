@@ -59,11 +59,6 @@ TEST(ProtocollDataAvailable, GroupBits) {
     EXPECT_EQ(a.ulToSave, 144u);
     a.ToolsToSave(false, false);
     EXPECT_EQ(a.ulToSave, 128u);
-    ProtocollDataAvailable copy(&a);
-    EXPECT_EQ(copy.ulAvailable, a.ulAvailable);
-    EXPECT_EQ(copy.ulToSave, 128u);
-    copy.Init();
-    EXPECT_EQ(copy.ulAvailable | copy.ulToSave, 0u);
 }
 
 TEST(LogosType, CalcNumMaxLogo) {
@@ -81,7 +76,6 @@ TEST(LogosType, CalcNumMaxLogo) {
     EXPECT_EQ(limits({}), 0);
     EXPECT_EQ(limits({-3, -1}), 0);
     EXPECT_EQ(limits({-3, 4}), 4);
-    EXPECT_EQ(LogosType::INFINITE, 0x7FFFFFFF);
 }
 
 TEST(LogosIDList, KeptSortedWithDuplicates) {

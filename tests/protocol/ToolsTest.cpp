@@ -4,7 +4,6 @@
 #include "AnswerTestSupport.h"
 #include "protocol/Commands.h"
 #include "protocol/ProtocollVersion.h"
-#include "protocol/ToolTag.h"
 #include "protocol/ToolsData.h"
 
 namespace {
@@ -13,23 +12,9 @@ std::string AsText(const std::vector<unsigned char>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
-
 }  // namespace
 
 TEST(ToolsTable, TimeoutsAndMasks) {
-    ASSERT_EQ(ToolsVector.size(), 7u);
-    EXPECT_STREQ(ToolsVector[3].szName, "SET DATETIME");
-    EXPECT_EQ(ToolsVector[3].uiToolMask, 8u);
     EXPECT_EQ(ToolsData::GetToolTimeout(1, 5), 120000);
     EXPECT_EQ(ToolsData::GetToolTimeout(1, 1), 20000);
     EXPECT_EQ(ToolsData::GetToolTimeout(1, 7), 5000);

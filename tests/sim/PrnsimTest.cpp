@@ -90,15 +90,6 @@ TEST(Prnsim, TcpKeepsThePrinterStateAcrossConnections) {
     EXPECT_NE(report.find("requests ESCPOS_SV CAN GSI GSI FWREL\n"), std::string::npos) << report;
 }
 
-TEST(Prnsim, CloseAfterBytesDropsTheConnection) {
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--close-after", "3"})) << sim.Output();
-    int fd = ConnectTo(PortOf(sim));
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(Ask(fd, "\x1d\x49\x01", 1), "");  // closed before answering
-    close(fd);
-}
-
 TEST(Prnsim, DiscoveryAnswerCarriesTheName) {
     SimProcess sim;
     if (!sim.Start({PRNSIM_BIN, "--discovery", "--name", "Kitchen", "--discovery-repeat", "2"})) {

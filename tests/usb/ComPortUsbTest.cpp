@@ -32,9 +32,7 @@ TEST_F(ComPortUsbTest, InitFindsThePrinterByProductIdAndAddressNumber) {
     Add("name=p3,vid=0AE7,pid=0E15,serial=PR0013,port=3");
     Add("name=foreign,vid=1234,pid=0E15,serial=XX0013,port=4,foreign");
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "3";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link, "3"));
     EXPECT_TRUE(bus->Device("p3")->InterfaceClaimed());
     EXPECT_FALSE(bus->Device("p1")->InterfaceClaimed());
     EXPECT_STREQ(link.szVid, "0AE7");
@@ -90,9 +88,7 @@ TEST_F(ComPortUsbTest, HandshakeRunsThroughTheBulkEndpoints) {
     Add("name=p,serial=PR0011,driver=usblp");
     core.SetIdentification(0x12);
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned long gsi = 0;
     ASSERT_TRUE(link.HandshakeCommunication(&gsi));
     EXPECT_EQ(gsi, 0x0112u);
@@ -104,9 +100,7 @@ TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
     CComPortUsb link(1);
     std::vector<int> pauses;
     link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     std::vector<unsigned char> data(4096, 0x41);
     unsigned err = 7;
     EXPECT_EQ(link.Write(data.data(), 4096, &err), 4096u);
@@ -127,9 +121,7 @@ TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
 TEST_F(ComPortUsbTest, SearchingAgainLetsGoOfTheDeviceFoundBefore) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     ASSERT_TRUE(link.FindDevice("0AE7", "0E15", 1));
     EXPECT_FALSE(link.bClaimed);
     EXPECT_FALSE(bus->Device("p")->InterfaceClaimed());
@@ -142,9 +134,7 @@ TEST_F(ComPortUsbTest, ReadKeepsTheBytesOfATransferEndedByTheTimeOut) {
     Add("name=p,serial=PR0011,speed=12,zlp=0");
     AddSizedAnswer(core, 64);
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     link.SetTimeoutRX(100);
     unsigned char request[] = {'Q', 64};
     unsigned err = 0;
@@ -159,9 +149,7 @@ TEST_F(ComPortUsbTest, ReadKeepsTheBytesOfATransferEndedByTheTimeOut) {
 TEST_F(ComPortUsbTest, ReadWithNothingToReadTimesOut) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(0);  // a multiplier of 0 must not mean "wait for ever"
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     link.SetTimeoutRX(50);
     unsigned char answer[16];
     unsigned err = 0;
@@ -182,9 +170,7 @@ TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {
     Add("name=p,serial=PR0011");
     AddSizedAnswer(core, 30);
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned char request[] = {'Q', 30};
     unsigned err = 0;
     link.Write(request, sizeof request, &err);
@@ -198,9 +184,7 @@ TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {
 TEST_F(ComPortUsbTest, WriteAfterCloseFindsThePrinterAgain) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     link.Close();
     unsigned char data[] = {1, 2, 3};
     unsigned err = 1;
@@ -212,9 +196,7 @@ TEST_F(ComPortUsbTest, WriteAfterCloseFindsThePrinterAgain) {
 TEST_F(ComPortUsbTest, ReOpenFindsThePrinterAfterARestart) {
     Add("name=p,serial=PR0011,port=2");
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     Unplug("p");
     unsigned char data[] = {1};
     unsigned err = 0;
@@ -232,10 +214,9 @@ TEST_F(ComPortUsbTest, LocationFindsThePrinterUnderANewAddressNumber) {
     Add("name=p,serial=PR0012,port=3.2");
     Add("name=again,serial=PR0015,port=3.2,absent");
     CComPortUsb link(1);
-    EXPECT_FALSE(link.RestoreAddrNumFrmLocatio());  // nothing saved yet
-    std::string pid = "0E15", addr = "2";
-    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
-    ASSERT_TRUE(link.Open());
+    EXPECT_FALSE(link.SaveLocationCurrentDevice());  // no identifiers yet
+    EXPECT_FALSE(link.RestoreAddrNumFrmLocatio());   // nothing saved yet
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link, "2"));
     ASSERT_TRUE(link.SaveLocationCurrentDevice());
     EXPECT_EQ(link.location[0], 3);
     EXPECT_EQ(link.location[1], 2);
@@ -264,26 +245,12 @@ TEST_F(ComPortUsbTest, BackupAndRestoreKeepTheIdentifiers) {
     EXPECT_STREQ(link.szAddrNum, "1");
 }
 
-TEST_F(ComPortUsbTest, SaveLocationNeedsTheIdentifiers) {
-    CComPortUsb link(1);
-    EXPECT_FALSE(link.SaveLocationCurrentDevice());
-}
-
 // Product ids of the maker's devices in libusb's device-list order.
 std::vector<uint16_t> ListedProductIds() {
     std::vector<uint16_t> ids;
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) < 0) return ids;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context, &list);
-    for (ssize_t i = 0; i < n; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) == 0 && d.idVendor == 0x0AE7) {
-            ids.push_back(d.idProduct);
-        }
-    }
-    if (n >= 0) libusb_free_device_list(list, 1);
-    libusb_exit(context);
+    ForEachListedDevice([&](libusb_device*, const libusb_device_descriptor& d) {
+        if (d.idVendor == 0x0AE7) ids.push_back(d.idProduct);
+    });
     return ids;
 }
 

@@ -15,24 +15,14 @@ namespace {
 
 // Resets the first device of the vendor id through libusb.
 int ResetFirstDevice(uint16_t vendorId) {
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) < 0) return LIBUSB_ERROR_OTHER;
-    libusb_device_handle* handle = nullptr;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context, &list);
-    for (ssize_t i = 0; i < n && handle == nullptr; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) == 0 && d.idVendor == vendorId) {
-            libusb_open(list[i], &handle);
-        }
-    }
-    if (n >= 0) libusb_free_device_list(list, 1);
     int result = LIBUSB_ERROR_NOT_FOUND;
-    if (handle != nullptr) {
+    ForEachListedDevice([&](libusb_device* device, const libusb_device_descriptor& d) {
+        libusb_device_handle* handle = nullptr;
+        if (result != LIBUSB_ERROR_NOT_FOUND || d.idVendor != vendorId) return;
+        if (libusb_open(device, &handle) != 0) return;
         result = libusb_reset_device(handle);
         libusb_close(handle);
-    }
-    libusb_exit(context);
+    });
     return result;
 }
 
@@ -60,9 +50,7 @@ TEST_F(UsbBusEventTest, PrinterRestartsAsBootLoaderAfterItsRestartCommand) {
     bus->AddEvent(restart);
 
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned char command[8] = {0x1B, 'R', 'E', 'S', 'E', 'T', 0, 0};
     unsigned err = 0;
     ASSERT_EQ(link.Write(command, 4, &err), 4u);
@@ -104,9 +92,7 @@ TEST_F(UsbBusEventTest, ConnectionDropFaultUnplugsThePrinter) {
     faults.closeAfterBytes = 5;
     core.SetFaults(faults);
     CComPortUsb link(1);
-    std::string pid = "0E15", addr = "1";
-    ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
-    ASSERT_TRUE(link.Open());
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
     unsigned char data[8] = {0};
     unsigned err = 0;
     ASSERT_EQ(link.Write(data, sizeof data, &err), 8u);

@@ -1,13 +1,30 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <libusb.h>
 
 #include <memory>
 #include <string>
 
+#include "comm/ComPortUsb.h"
 #include "sim/core/PrinterCore.h"
 #include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbTestbed.h"
+
+// Calls visit(device, descriptor) for every device libusb lists, in its order.
+template <typename Visit>
+void ForEachListedDevice(Visit visit) {
+    libusb_context* context = nullptr;
+    if (libusb_init(&context) < 0) return;
+    libusb_device** list = nullptr;
+    ssize_t n = libusb_get_device_list(context, &list);
+    for (ssize_t i = 0; i < n; ++i) {
+        libusb_device_descriptor d;
+        if (libusb_get_device_descriptor(list[i], &d) == 0) visit(list[i], d);
+    }
+    if (n >= 0) libusb_free_device_list(list, 1);
+    libusb_exit(context);
+}
 
 // An emulated USB bus in this process with the simulated printer on it.
 class UsbBusFixture : public ::testing::Test {
@@ -26,6 +43,13 @@ class UsbBusFixture : public ::testing::Test {
     void Unplug(const std::string& name) {
         std::string error;
         ASSERT_TRUE(bus->Unplug(name, error)) << error;
+    }
+
+    // Finds the printer by product id 0E15 and address number, and opens it.
+    static void InitAndOpen(CComPortUsb& link, std::string addr = "1") {
+        std::string pid = "0E15";
+        ASSERT_TRUE(link.Init(&pid[0], &addr[0]));
+        ASSERT_TRUE(link.Open());
     }
 
     PrinterCore core;
