@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# deb-configure.sh ARCH: configures build-deb-ARCH, the tree from which the
+# Debian package of ARCH (amd64, arm64 or armhf) is made, and prints its path.
+# Debian's hardening flags (dpkg-buildflags) are used, as for any Debian
+# package. The ARM trees are cross builds that also hold the unit tests run
+# under qemu-user (scripts/cross-test.sh); the build machine's own tree holds
+# the program only, its tests run in build/ (scripts/test.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+arch=$1
+case $arch in
+  arm64) triplet=aarch64-linux-gnu ;;
+  armhf) triplet=arm-linux-gnueabihf ;;
+  amd64) triplet=x86_64-linux-gnu ;;
+  *) echo "unknown architecture: $arch (amd64, arm64 or armhf)" >&2; exit 2 ;;
+esac
+dir=build-deb-$arch
+
+flags() {
+  DEB_HOST_ARCH=$arch DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"
+}
+# _FORTIFY_SOURCE marks read, write and friends as warn_unused_result, which
+# gcc reports even through a (void) cast: kept visible, not fatal.
+cflags="$(flags CFLAGS) $(flags CPPFLAGS) -Wno-error=unused-result"
+cxxflags="$(flags CXXFLAGS) $(flags CPPFLAGS) -Wno-error=unused-result"
+
+options=(-G Ninja -DCMAKE_BUILD_TYPE=None
+  "-DCMAKE_C_FLAGS=$cflags" "-DCMAKE_CXX_FLAGS=$cxxflags"
+  "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)"
+  -DCMAKE_INSTALL_PREFIX=/usr -DPRN_UDEV_RULES_DIR=/lib/udev/rules.d
+  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
+if [ "$arch" = "$(dpkg --print-architecture)" ]; then
+  options+=(-DPRN_BUILD_TESTS=OFF -DPRN_BUILD_SIM=OFF)
+else
+  options+=("-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchains/$triplet.cmake"
+    -DPRN_BUILD_TESTS=ON -DPRN_CROSS_UNIT_ONLY=ON)
+fi
+mkdir -p "$dir"
+cmake -S . -B "$dir" "${options[@]}" >"$dir/configure.log" 2>&1 ||
+  { cat "$dir/configure.log" >&2; exit 1; }
+echo "$dir"
