@@ -1,5 +1,6 @@
 # What is installed besides the program (manual page, bash completion, udev
-# rules, package documents) and the Debian package made from it with CPack:
+# rules with their AppStream description, package documents) and the Debian
+# package made from it with CPack:
 #   cmake --install <build> [--prefix DIR]
 #   cpack --config <build>/CPackConfig.cmake      (gives prnupgrade_<version>_<arch>.deb)
 include(GNUInstallDirs)
@@ -32,6 +33,8 @@ install(FILES ${_pkg_dir}/prnupgrade.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ma
 install(FILES ${PROJECT_SOURCE_DIR}/completion/prnupgrade
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-prnupgrade.rules DESTINATION ${PRN_UDEV_RULES_DIR})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/prnupgrade.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_pkg_dir}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
