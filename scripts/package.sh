@@ -20,11 +20,11 @@ scripts/install-cross-deps.sh
 
 out=build-deb
 mkdir -p "$out"
-version=$(sed -n 's/^project(prnupgrade VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 for arch in "${archs[@]}"; do
   echo "== $arch: package"
   dir=$(scripts/deb-configure.sh "$arch")
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")
   cmake --build "$dir" -j 2 --target prnupgrade prn_docs
   # dpkg-shlibdeps looks the libraries up in the target's multiarch folders.
   (cd "$dir" && DEB_HOST_ARCH=$arch cpack -G DEB >cpack.log 2>&1) ||
@@ -38,7 +38,7 @@ echo "== lintian"
 for arch in "${archs[@]}"; do
   deb=$out/prnupgrade_${version}_$arch.deb
   # Findings are listed; only errors fail the run.
-  lintian --info --display-level ">=pedantic" --fail-on error "$deb"
+  lintian --display-level ">=pedantic" --fail-on error "$deb"
   echo "lintian $arch: no errors"
 done
 
