@@ -9,9 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=$1
 case $arch in
-  arm64) triplet=aarch64-linux-gnu ;;
-  armhf) triplet=arm-linux-gnueabihf ;;
-  amd64) triplet=x86_64-linux-gnu ;;
+  arm64) toolchain=cmake/toolchains/aarch64-linux-gnu.cmake ;;
+  armhf) toolchain=cmake/toolchains/arm-linux-gnueabihf.cmake ;;
+  amd64) toolchain= ;;
   *) echo "unknown architecture: $arch (amd64, arm64 or armhf)" >&2; exit 2 ;;
 esac
 dir=build-deb-$arch
@@ -31,9 +31,11 @@ options=(-G Ninja -DCMAKE_BUILD_TYPE=None
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
 if [ "$arch" = "$(dpkg --print-architecture)" ]; then
   options+=(-DPRN_BUILD_TESTS=OFF -DPRN_BUILD_SIM=OFF)
+elif [ -n "$toolchain" ]; then
+  options+=("-DCMAKE_TOOLCHAIN_FILE=$PWD/$toolchain" -DPRN_BUILD_TESTS=ON -DPRN_CROSS_UNIT_ONLY=ON)
 else
-  options+=("-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchains/$triplet.cmake"
-    -DPRN_BUILD_TESTS=ON -DPRN_CROSS_UNIT_ONLY=ON)
+  echo "no cross toolchain for $arch on $(dpkg --print-architecture)" >&2
+  exit 2
 fi
 mkdir -p "$dir"
 cmake -S . -B "$dir" "${options[@]}" >"$dir/configure.log" 2>&1 ||
