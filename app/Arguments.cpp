@@ -54,8 +54,8 @@ void ParseToolWord(const char* word, ProgramSettings& settings, std::string& too
 void PrintUsage(const char* name) {
     const char* device_help[] = {
         "        where [device] is:",
-        "              for usb: device name as returned by usbdevlist or ANY for first device in "
-        "list",
+        ("              for usb: device name as returned by usbdevlist or ANY for first device in "
+         "list"),
         "              for eth: [ip address]:[port]",
         "              for ser: [uart device]:[baudrate]:[flow control]",
         "                       flow control can be SW, HW or NONE",
@@ -67,9 +67,10 @@ void PrintUsage(const char* name) {
     printf("usage: %s --ethdevlist [-v/-lv/-lf]\n", name);
     printf("usage: %s -f [filename] -t [usb|eth|ser] -d [device] [-v/-lv/-lf]\n", name);
     for (const char* line : device_help) printf("%s\n", line);
-    printf("usage %s -t [usb|eth|ser] -d [device] -rtool [[toolnum][-][toolid]] [toolfilename] "
-           "[-v/-lv/-lf]\n",
-           name);
+    printf(
+        "usage %s -t [usb|eth|ser] -d [device] -rtool [[toolnum][-][toolid]] [toolfilename] "
+        "[-v/-lv/-lf]\n",
+        name);
     for (const char* line : device_help) printf("%s\n", line);
     printf("%s\n", "       [toolnum]        indicates the tool bitmask table");
     printf("%s\n", "       [toolid]         indicates the id of the tool to call");
@@ -144,8 +145,8 @@ int parse_args(int argc, char** argv, ProgramSettings& settings) {
     CmdConsole::WriteToConsoleString(
         "ARGS: usbdevlist=%d ethdevlist=%d filename=%s type=%s device=%s upg_components=%d "
         "rtool=%d toolfilename=%s",
-        settings.usbdevlist, settings.ethdevlist, settings.filename, settings.type,
-        settings.device, settings.upg_components, settings.executetool, settings.toolfilename);
+        settings.usbdevlist, settings.ethdevlist, settings.filename, settings.type, settings.device,
+        settings.upg_components, settings.executetool, settings.toolfilename);
 
     if (!tooLongOption.empty()) {
         CmdConsole::WriteToConsoleString("%s argument too long\n", tooLongOption.c_str());

@@ -1,11 +1,14 @@
 #include "app/Dispatch.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
+#include "comm/ComPortEth.h"
+#include "comm/ComPortUsb.h"
 #include "comm/CommPortSettings.h"
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
@@ -34,11 +37,42 @@ int NotAvailable(const char* operation) {
     return Finish(EXIT_COMMUNICATION);
 }
 
-bool UsbDeviceList(std::string& /*list*/) { return false; }
+// The attached printers, one "VID|PID|SERIAL" line each (for "-d ANY").
+bool UsbDeviceList(std::string& list) {
+    std::unique_ptr<char[]> text(new char[CComPortUsb::LIST_TEXT_SIZE]());
+    std::unique_ptr<char[]> error(new char[CComPortUsb::LIST_TEXT_SIZE]());
+    if (!CComPortUsb::GetDeviceList(text.get(), error.get(), nullptr)) return false;
+    list = text.get();
+    return true;
+}
+
+int ListUsbDevices() {
+    std::unique_ptr<char[]> text(new char[CComPortUsb::LIST_TEXT_SIZE]());
+    std::unique_ptr<char[]> error(new char[CComPortUsb::LIST_TEXT_SIZE]());
+    if (!CComPortUsb::GetDeviceList(text.get(), error.get(), nullptr)) {
+        printf("LIST USB DEVICES ERROR\n");
+        return Finish(EXIT_GENERIC);
+    }
+    printf("LIST USB DEVICES:\n%s\n", text.get());
+    return Finish(EXIT_OK);
+}
+
+// "--ethdevlist": the printers that answer the network discovery.
+int EthDeviceList() {
+    static char list[8192];
+    static char errText[8192];
+    list[0] = '\0';
+    if (!CComPortEth::GetDeviceList(list, sizeof(list), errText)) {
+        printf("LIST ETH DEVICES ERROR\n");
+        return EXIT_GENERIC;
+    }
+    printf("LIST ETH DEVICES:\n%s\n", list);
+    return Finish(EXIT_OK);
+}
 
 void LogClassification(const char* name, bool accepted, const ProgramSettings& s) {
-    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name, accepted ? 1 : 0,
-                   s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
+    Log::WriteLogP("main", "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", name,
+                   accepted ? 1 : 0, s.isMod, s.isPswPfw, s.isBin, s.isZpd, s.isSpt);
 }
 
 bool Classify(const char* name, ProgramSettings& s) {
@@ -49,7 +83,8 @@ bool Classify(const char* name, ProgramSettings& s) {
 
 // Link kind and device argument; 0 when both are good, else the exit code.
 int ParseLink(ProgramSettings& s, CommPortSettings& link) {
-    if (!parse_type(s.type, &s.commPortType)) return Fail(EXIT_PARAMETER, "type argument not valid\n");
+    if (!parse_type(s.type, &s.commPortType))
+        return Fail(EXIT_PARAMETER, "type argument not valid\n");
     if (!parse_device(s.device, s.commPortType, link, UsbDeviceList)) {
         return Fail(EXIT_PARAMETER, "device argument not valid\n");
     }
@@ -57,7 +92,8 @@ int ParseLink(ProgramSettings& s, CommPortSettings& link) {
 }
 
 int RunTool(ProgramSettings& s) {
-    if (s.toolnumber == 0 || s.toolid == 0) return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
+    if (s.toolnumber == 0 || s.toolid == 0)
+        return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
     std::unique_ptr<unsigned char[]> fileData;
     long fileSize = -1;
     if (s.toolnumber == 1 && ToolsData::FromIntToToolMask(s.toolid) == TOOL_MASK_UPLOAD_SPT) {
@@ -102,7 +138,7 @@ int RunFileOperation(ProgramSettings& s) {
 
 int RunOperation(ProgramSettings& settings) {
     if (settings.executetool) return RunTool(settings);
-    if (settings.usbdevlist) return NotAvailable("USB device list");
-    if (settings.ethdevlist) return NotAvailable("Network device list");
+    if (settings.usbdevlist) return ListUsbDevices();
+    if (settings.ethdevlist) return EthDeviceList();
     return RunFileOperation(settings);
 }

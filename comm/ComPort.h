@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "comm/CommPortType.h"
@@ -9,8 +10,10 @@
 // nothing and report failure, so that callers may use any operation on any link.
 // Every err out-parameter is set to 0 on success and 1 on failure.
 class CComPort {
-public:
+  public:
     static constexpr int LAST_ERROR_SIZE = 1024;
+    // An answer that grows past this without its end is dropped.
+    static constexpr size_t MAX_ANSWER_SIZE = 16u * 1024u * 1024u;
 
     explicit CComPort(int unused = 0);
     virtual ~CComPort() = default;
@@ -50,4 +53,7 @@ public:
     int iTimeoutTX;
     int iTimeoutRX;
     uint32_t uiPacketSize;
+
+  private:
+    unsigned char* ReadAnswer(int* size, int timeoutMs, bool timed);
 };

@@ -4,7 +4,7 @@
 
 // Link parameters taken from the "-d" argument.
 class CommPortSettings {
-public:
+  public:
     static constexpr int TEXT_SIZE = 512;
 
     CommPortSettings();

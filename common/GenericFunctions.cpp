@@ -150,8 +150,7 @@ int GenericFunctions::IndexOf(const char* const* list, const char* text) {
     return -1;
 }
 
-void GenericFunctions::splitModify(char* text, const char* delimiters,
-                                   std::vector<char*>& pieces) {
+void GenericFunctions::splitModify(char* text, const char* delimiters, std::vector<char*>& pieces) {
     if (text == nullptr || delimiters == nullptr) return;
     char* save = nullptr;
     for (char* piece = strtok_r(text, delimiters, &save); piece != nullptr;

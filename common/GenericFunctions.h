@@ -8,7 +8,7 @@
 
 // Stateless helpers for text, byte buffers, numbers, time and files.
 class GenericFunctions {
-public:
+  public:
     // Decimal parsing: leading blanks and a sign are accepted, text after the
     // digits is ignored ("12abc" reads as 12).
     static bool ParseCheckInt(const char* text, int32_t& value);
@@ -45,8 +45,8 @@ public:
                                                 size_t patternLength);
     static std::vector<int32_t> FindString(const unsigned char* buffer, size_t length,
                                            const char* text);
-    static std::vector<int32_t> FindString(const unsigned char* buffer, size_t length,
-                                           size_t start, const char* text);
+    static std::vector<int32_t> FindString(const unsigned char* buffer, size_t length, size_t start,
+                                           const char* text);
 
     // Milliseconds since the epoch; 0 when the clock cannot be read.
     static uint64_t GetCurrentTimeMsec();

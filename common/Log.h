@@ -11,7 +11,7 @@
 // function's name, written to standard output (type 1) or appended to
 // "data.log" (type 2). Off until SetLogEnable is called.
 class Log {
-public:
+  public:
     static constexpr size_t LINE_BUFFER = 4096;
     static constexpr size_t MESSAGE_BUFFER = 4224;
 
@@ -42,7 +42,7 @@ public:
     static void FormatDumpRow(char* out, size_t size, const unsigned char* data, size_t length,
                               size_t offset);
 
-private:
+  private:
     static bool Enabled();
     static void Emit(const char* line);
 };

@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cstddef>
+#include <ctime>
 #include <vector>
+
+class ProtocollVersion;
 
 // Request byte strings, framing bytes and markers of the printer protocol.
 // Requests are written exactly as held here: nothing is added around them.
 class Commands {
-public:
+  public:
     template <std::size_t N>
     using Bytes = std::array<unsigned char, N>;
 
@@ -63,7 +66,8 @@ public:
     static constexpr Bytes<7> Cmd_DeviceSelection{0x10, 0x04, 0x37, 0x36, 0x30, 0x38, 0x17};
     static constexpr Bytes<4> Cmd_ClockModeSelection{0x11, 0x01, 0x00, 0xEE};
     static constexpr Bytes<1> Cmd_UserAreaInformationInquiry{0x25};
-    static constexpr Bytes<10> Cmd_BitRateSelecion{0x3F, 0x07, 0x00, 0x00, 0x04, 0xB0, 0x02, 0x08, 0x04, 0xF8};
+    static constexpr Bytes<10> Cmd_BitRateSelecion{0x3F, 0x07, 0x00, 0x00, 0x04,
+                                                   0xB0, 0x02, 0x08, 0x04, 0xF8};
     static constexpr Bytes<1> Cmd_Confirmation{0x06};
     static constexpr Bytes<1> Cmd_ProgrammingErasureStateTransition{0x40};
     static constexpr Bytes<1> Cmd_BootProgramStatusInquiry{0x4F};
@@ -85,10 +89,25 @@ public:
     static constexpr Bytes<1> Cmd_STField{0x3C};
     static constexpr Bytes<1> Cmd_ETField{0x3E};
     static constexpr Bytes<1> Cmd_ETString{0x00};
-    static constexpr Bytes<11> Cmd_DataBytesBegin{'<', 'D', 'A', 'T', 'A', 'B', 'Y', 'T', 'E', 'S', '>'};
-    static constexpr Bytes<12> Cmd_DataBytesEnd{'<', '/', 'D', 'A', 'T', 'A', 'B', 'Y', 'T', 'E', 'S', '>'};
+    static constexpr Bytes<11> Cmd_DataBytesBegin{'<', 'D', 'A', 'T', 'A', 'B',
+                                                  'Y', 'T', 'E', 'S', '>'};
+    static constexpr Bytes<12> Cmd_DataBytesEnd{'<', '/', 'D', 'A', 'T', 'A',
+                                                'B', 'Y', 'T', 'E', 'S', '>'};
 
     // Appends len bytes of data to out; nothing when len is below 1.
     static void PopulateVectorWithData(const unsigned char* data, int len,
                                        std::vector<unsigned char>* out);
+
+    // Tool execution request: Cmd_CommandToolsExec, "<toolNum>", "<toolMask>",
+    // then for "SET DATETIME" (mask 8) the local time as "<ddMMyyhhmmss>" and
+    // for "UPLOAD SPTFILE" (mask 32) "<dataLen>" and the raw data. Empty when
+    // the protocol version is not 100.
+    static std::vector<unsigned char> GetCommand_ExecTool(const ProtocollVersion* version,
+                                                          unsigned toolNum, unsigned toolMask,
+                                                          const unsigned char* data, int dataLen);
+    // The same with the local time given.
+    static std::vector<unsigned char> GetCommand_ExecTool(const ProtocollVersion* version,
+                                                          unsigned toolNum, unsigned toolMask,
+                                                          const unsigned char* data, int dataLen,
+                                                          const std::tm& localTime);
 };

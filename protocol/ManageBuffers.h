@@ -4,7 +4,7 @@
 
 // Byte-buffer routines that the answer framing rests on.
 class ManageBuffers {
-public:
+  public:
     // Sum of buf[first..last], both included; 0 when first > last.
     static uint64_t CalcChecksum(const unsigned char* buf, unsigned long first, unsigned long last);
     // Index of the first occurrence of pattern that begins at or after start and

@@ -1,16 +1,43 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // The simulated printer, independent of any transport: bytes the host writes
 // go in through Receive, the printer's answers come out through TakeOutput.
 // Transports (TCP, serial, emulated USB) only move bytes.
+//
+// Requests are recognised by their leading bytes through a table of request
+// handlers; the identification requests are built in, and further protocol
+// requests plug in with AddRequestHandler.
 class PrinterCore {
-public:
+  public:
+    // Given the pending bytes (starting with the handler's prefix), appends the
+    // answer and returns how many bytes the request took; 0 while the request
+    // is not complete yet. Handlers run with the core locked: they must not
+    // call the core's own methods.
+    using RequestHandler =
+        std::function<size_t(const uint8_t* data, size_t length, std::vector<uint8_t>& answer)>;
+
+    // Fault switches.
+    struct Faults {
+        bool silent = false;   // answers nothing
+        bool garbage = false;  // every answer byte replaced by 0xA5
+        int delayMs = 0;       // answers become available this late
+        // The connection is to be dropped once this many more bytes have
+        // arrived (0: never); fires once.
+        size_t closeAfterBytes = 0;
+    };
+
+    // Name given to bytes that match no request.
+    static constexpr const char* UNKNOWN = "UNKNOWN";
+
     PrinterCore();
 
     // Bytes written by the host; answers are queued for TakeOutput.
@@ -18,12 +45,66 @@ public:
     // Moves up to max queued answer bytes into out; returns how many.
     size_t TakeOutput(uint8_t* out, size_t max);
     bool HasOutput() const;
+    // Drops the answers not yet taken (a connection that went away takes
+    // them with it).
+    void DiscardOutput();
 
     // Everything received so far, in order (for tests).
     std::vector<uint8_t> Received() const;
+    // The name of every request recognised so far, in order.
+    std::vector<std::string> Requests() const;
+    size_t CountRequests(const std::string& name) const;
 
-private:
+    // Identification: a one-byte word (answer to 1D 49 01), or an extended
+    // one (0xFF, then the two bytes of the word to 1D 49 FF).
+    void SetIdentification(uint8_t gsi);
+    void SetExtendedIdentification(uint16_t word);
+    void SetFirmwareRelease(const std::string& release);
+    bool InEscPosForSv() const;
+
+    void SetFaults(const Faults& faults);
+    // True once when the close-after-bytes switch has fired.
+    bool TakeCloseRequest();
+
+    // A longer prefix wins over a shorter one; a prefix added again replaces
+    // the earlier handler.
+    void AddRequestHandler(const std::vector<uint8_t>& prefix, const std::string& name,
+                           RequestHandler handler);
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Entry {
+        std::vector<uint8_t> prefix;
+        std::string name;
+        RequestHandler handler;
+    };
+    struct Chunk {
+        Clock::time_point readyAt;
+        std::vector<uint8_t> bytes;
+    };
+
+    void AddBuiltInHandlers();
+    // Handles as many complete requests of pending_ as there are.
+    void Dispatch();
+    void QueueAnswer(std::vector<uint8_t> answer);
+    bool ReadyLocked(Clock::time_point now) const;
+
     mutable std::mutex mutex_;
     std::vector<uint8_t> received_;
     std::deque<uint8_t> output_;
+
+    std::vector<uint8_t> pending_;
+    std::vector<Entry> handlers_;
+    std::vector<std::string> requests_;
+    std::deque<Chunk> delayed_;
+    Faults faults_;
+    size_t bytesSinceFaults_ = 0;
+    bool closeRequested_ = false;
+
+    uint8_t gsi_ = 0x12;
+    bool extended_ = false;
+    uint16_t extendedWord_ = 0;
+    std::string firmwareRelease_ = "1.00";
+    bool escPosForSv_ = false;
 };

@@ -1,8 +1,21 @@
-#include "common/GenericFunctions.h"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/GenericFunctions.h"
+#include "tests/support/TempDir.h"
+
+using testsupport::TempDir;
+
+namespace {
+const unsigned char* Bytes(const char* text) {
+    return reinterpret_cast<const unsigned char*>(text);
+}
+}  // namespace
 
 TEST(ParseCheckInt, AcceptanceRules) {
     int32_t v = 0;
@@ -15,4 +28,171 @@ TEST(ParseCheckInt, AcceptanceRules) {
     ASSERT_TRUE(GenericFunctions::ParseCheckInt("-7", v));
     EXPECT_EQ(v, -7);
     EXPECT_FALSE(GenericFunctions::ParseCheckInt("99999999999999999999999", v));
+    EXPECT_EQ(GenericFunctions::ParseInt("x", 5), 5);
+    EXPECT_EQ(GenericFunctions::ParseInt("12abc", 5), 12);
+}
+
+TEST(ParseFloat, DefaultOnNothingOrOverflow) {
+    EXPECT_FLOAT_EQ(GenericFunctions::ParseFloat(" 2.5mm", 0.f), 2.5f);
+    EXPECT_FLOAT_EQ(GenericFunctions::ParseFloat("mm", 7.f), 7.f);
+    EXPECT_FLOAT_EQ(GenericFunctions::ParseFloat("1e99", 7.f), 7.f);
+}
+
+TEST(IsaNumericField, DigitsAndAngleBracketsOnly) {
+    EXPECT_TRUE(GenericFunctions::IsaNumericField(Bytes("<123>"), 5));
+    EXPECT_TRUE(GenericFunctions::IsaNumericField(Bytes(""), 0));
+    EXPECT_FALSE(GenericFunctions::IsaNumericField(Bytes("12a"), 3));
+    EXPECT_FALSE(GenericFunctions::IsaNumericField(Bytes("-5"), 2));
+    // Only the given length counts.
+    EXPECT_TRUE(GenericFunctions::IsaNumericField(Bytes("12a"), 2));
+}
+
+TEST(ExtractIntFromString, SkipsNonDigitsIncludingMinusAndStopsAtMax) {
+    int32_t values[3] = {};
+    EXPECT_EQ(GenericFunctions::ExtractIntFromString("v1.-20/300:4", values, 3), 3u);
+    EXPECT_EQ(values[0], 1);
+    EXPECT_EQ(values[1], 20);
+    EXPECT_EQ(values[2], 300);
+    EXPECT_EQ(GenericFunctions::ExtractIntFromString("none", values, 3), 0u);
+    // A run of digits too long for a number saturates rather than wrapping.
+    EXPECT_EQ(GenericFunctions::ExtractIntFromString("123456789012345", values, 1), 1u);
+    EXPECT_EQ(values[0], INT32_MAX);
+}
+
+TEST(TextEditing, InPlaceRemovalAndUpperCase) {
+    char text[] = "a-b--c";
+    GenericFunctions::RemovecharsFromString(text, '-');
+    EXPECT_STREQ(text, "abc");
+
+    char nested[] = "xaabby";  // removing "ab" leaves "ab" again, which goes too
+    GenericFunctions::RemoveStrFromString(nested, "ab");
+    EXPECT_STREQ(nested, "xy");
+
+    char unchanged[] = "abc";
+    GenericFunctions::RemoveStrFromString(unchanged, "");
+    EXPECT_STREQ(unchanged, "abc");
+
+    char mixed[] = "usb|0ae7|any";
+    GenericFunctions::ToUpper(mixed);
+    EXPECT_STREQ(mixed, "USB|0AE7|ANY");
+}
+
+TEST(ReplStr, ReplacesNonOverlappingLeftToRight) {
+    EXPECT_STREQ(GenericFunctions::repl_str("a.b.c", ".", "::").get(), "a::b::c");
+    EXPECT_STREQ(GenericFunctions::repl_str("aaaa", "aa", "b").get(), "bb");
+    EXPECT_STREQ(GenericFunctions::repl_str("aaa", "aa", "").get(), "a");
+    EXPECT_STREQ(GenericFunctions::repl_str("abc", "", "x").get(), "abc");
+    EXPECT_EQ(GenericFunctions::repl_str(nullptr, "a", "b"), nullptr);
+    EXPECT_EQ(GenericFunctions::repl_str("a", nullptr, "b"), nullptr);
+    // Many matches: the result grows well past any first guess.
+    std::string many(100000, '.');
+    auto replaced = GenericFunctions::repl_str(many.c_str(), ".", "<>");
+    EXPECT_EQ(strlen(replaced.get()), 200000u);
+}
+
+TEST(ConvertBufferToStringAndClean, PrintableKeptControlBlankedZeroEnds) {
+    const unsigned char source[] = {'x', 'A', 0x01, 'B', 0x7f, 'C', 0x00, 'D'};
+    char out[16];
+    GenericFunctions::ConvertBufferToStringAndClean(out, sizeof(out), source, sizeof(source), 1, 7);
+    EXPECT_STREQ(out, "A B C");
+    // The destination size bounds the copy and the text stays terminated.
+    char small[3];
+    GenericFunctions::ConvertBufferToStringAndClean(small, sizeof(small), source, sizeof(source), 0,
+                                                    8);
+    EXPECT_STREQ(small, "xA");
+    // Offsets past the source give an empty text, not a read outside it.
+    GenericFunctions::ConvertBufferToStringAndClean(out, sizeof(out), source, sizeof(source), 20,
+                                                    4);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(GenericFunctions::ConvertBufferToStringAndClean(source, 6), "xA B C");
+}
+
+TEST(ListsAndBits, IndexOfSplitAndMsb) {
+    const char* list[] = {"ser", "eth", "usb", ""};
+    EXPECT_EQ(GenericFunctions::IndexOf(list, "usb"), 2);
+    EXPECT_EQ(GenericFunctions::IndexOf(list, "can"), -1);
+    const char* empty[] = {""};
+    EXPECT_EQ(GenericFunctions::IndexOf(empty, ""), -1);
+
+    char text[] = ",,a,b;;c,";
+    std::vector<char*> pieces;
+    GenericFunctions::splitModify(text, ",;", pieces);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_STREQ(pieces[0], "a");
+    EXPECT_STREQ(pieces[2], "c");
+
+    EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(0), 1u);
+    EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(1), 1u);
+    EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(3), 2u);
+    EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(256), 9u);
+    EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(0xFFFFFFFFu), 32u);
+}
+
+TEST(Searching, MatchesNeverOverlapAndStayInRange) {
+    const char* text = "aaaa";
+    EXPECT_EQ(GenericFunctions::FindString(Bytes(text), 4, "aa"), (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(GenericFunctions::FindString(Bytes(text), 4, 1, "aa"), (std::vector<int32_t>{1}));
+    // A match that would end past the length is not reported.
+    EXPECT_TRUE(GenericFunctions::FindString(Bytes("xxab"), 3, "ab").empty());
+    const unsigned char data[] = {0x02, 0x03, 0x00, 0x03, 0x00};
+    const unsigned char pattern[] = {0x03, 0x00};
+    EXPECT_EQ(GenericFunctions::FindBytePattern(data, 5, 0, pattern, 2),
+              (std::vector<int32_t>{1, 3}));
+    EXPECT_TRUE(GenericFunctions::FindBytePattern(data, 5, 9, pattern, 2).empty());
+}
+
+TEST(ReadFile, WholeFileEmptyFileAndFailures) {
+    TempDir dir;
+    std::string content(5000, 'z');
+    content[4999] = 'e';
+    long size = 0;
+    auto data = GenericFunctions::readfile(dir.write("big.bin", content).c_str(), size);
+    ASSERT_NE(data, nullptr);
+    ASSERT_EQ(size, 5000);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data.get()), 5000), content);
+
+    data = GenericFunctions::readfile(dir.write("empty.bin", "").c_str(), size);
+    EXPECT_NE(data, nullptr);
+    EXPECT_EQ(size, 0);
+
+    data = GenericFunctions::readfile(dir.file("missing").c_str(), size);
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(size, -1);
+
+    // A folder opens but every read fails: what was read (nothing) comes back
+    // with its real size instead of the size its status claims.
+    data = GenericFunctions::readfile(dir.path().c_str(), size);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(size, 0);
+}
+
+TEST(ISVirtualCOM, OnlyTheVirtualPortDriverCounts) {
+    TempDir sys;
+    std::string root = sys.path() + "/";
+    auto makeTty = [&](const std::string& name, const std::string& driver) {
+        std::string target = sys.path() + "/devices/" + name;
+        ASSERT_EQ(system(("mkdir -p " + target + "/drv/" + driver).c_str()), 0);
+        ASSERT_EQ(mkdir((root + name).c_str(), 0755), 0);
+        ASSERT_EQ(symlink(target.c_str(), (root + name + "/device").c_str()), 0);
+        ASSERT_EQ(symlink((target + "/drv/" + driver).c_str(), (target + "/driver").c_str()), 0);
+    };
+    makeTty("ttyACM0", "vrvcom");
+    makeTty("ttyUSB0", "ftdi_sio");
+    EXPECT_TRUE(GenericFunctions::ISVirtualCOM("/dev/ttyACM0", root.c_str()));
+    EXPECT_TRUE(GenericFunctions::ISVirtualCOM("ttyACM0", root.c_str()));
+    EXPECT_FALSE(GenericFunctions::ISVirtualCOM("/dev/ttyUSB0", root.c_str()));
+    EXPECT_FALSE(GenericFunctions::ISVirtualCOM("/dev/ttyS9", root.c_str()));
+    // A device entry that is not a link does not count.
+    ASSERT_EQ(mkdir((root + "ttyS1").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((root + "ttyS1/device").c_str(), 0755), 0);
+    EXPECT_FALSE(GenericFunctions::ISVirtualCOM("/dev/ttyS1", root.c_str()));
+}
+
+TEST(Clock, MillisecondsAdvanceAndTickIsTheLowWord) {
+    uint64_t first = GenericFunctions::GetCurrentTimeMsec();
+    usleep(20000);
+    uint64_t second = GenericFunctions::GetCurrentTimeMsec();
+    EXPECT_GE(second - first, 15u);
+    EXPECT_LT(second - first, 5000u);
+    EXPECT_LE(static_cast<uint32_t>(second) - GenericFunctions::GetTickCount(), 1000u);
 }

@@ -6,8 +6,8 @@
 namespace testsupport {
 
 struct ProgramResult {
-    int exitCode = -1;    // valid when the program exited
-    int signal = 0;       // the signal that ended it, else 0
+    int exitCode = -1;  // valid when the program exited
+    int signal = 0;     // the signal that ended it, else 0
     bool timedOut = false;
     std::string out;
     std::string err;

@@ -6,7 +6,7 @@ namespace testsupport {
 
 // A fresh folder under $TMPDIR (or /tmp), removed with its contents at scope end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -17,7 +17,7 @@ public:
     // Writes bytes to a file in the folder and returns its path.
     std::string write(const std::string& name, const std::string& bytes) const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "protocol/InfoItemGenericInfo.h"
+
+// Device information lines ("<C33>").
+class InfoItemPrnDeviceInfo : public InfoItemGenericInfo {};

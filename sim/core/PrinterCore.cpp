@@ -1,0 +1,198 @@
+#include "sim/core/PrinterCore.h"
+
+#include <algorithm>
+
+#include "protocol/Commands.h"
+
+namespace {
+
+template <std::size_t N>
+std::vector<uint8_t> Bytes(const Commands::Bytes<N>& command) {
+    return std::vector<uint8_t>(command.begin(), command.end());
+}
+
+bool StartsWith(const std::vector<uint8_t>& data, const std::vector<uint8_t>& prefix) {
+    return data.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), data.begin());
+}
+
+// True when data is a proper beginning of prefix: more bytes may complete it.
+bool MayBecome(const std::vector<uint8_t>& data, const std::vector<uint8_t>& prefix) {
+    return data.size() < prefix.size() && std::equal(data.begin(), data.end(), prefix.begin());
+}
+
+constexpr uint8_t GARBAGE_BYTE = 0xA5;
+
+}  // namespace
+
+PrinterCore::PrinterCore() { AddBuiltInHandlers(); }
+
+void PrinterCore::AddBuiltInHandlers() {
+    // Handlers run with the core locked and use its fields directly.
+    auto fixed = [](size_t size, std::function<void(std::vector<uint8_t>&)> answer) {
+        return [size, answer](const uint8_t*, size_t, std::vector<uint8_t>& out) {
+            answer(out);
+            return size;
+        };
+    };
+    AddRequestHandler(Bytes(Commands::Cmd_CommandCAN), "CAN", fixed(1, [](auto&) {}));
+    AddRequestHandler(
+        Bytes(Commands::Cmd_CommandSetESCPOSforSV), "ESCPOS_SV",
+        fixed(Commands::Cmd_CommandSetESCPOSforSV.size(), [this](auto&) { escPosForSv_ = true; }));
+    AddRequestHandler(
+        Bytes(Commands::Cmd_CommandGetGSI), "GSI",
+        fixed(3, [this](std::vector<uint8_t>& out) { out.push_back(extended_ ? 0xFF : gsi_); }));
+    AddRequestHandler(Bytes(Commands::Cmd_CommandGetGSIFF), "GSIFF",
+                      fixed(3, [this](std::vector<uint8_t>& out) {
+                          if (!extended_) return;  // a plain printer does not know it
+                          out.push_back(static_cast<uint8_t>(extendedWord_ >> 8));
+                          out.push_back(static_cast<uint8_t>(extendedWord_ & 0xFF));
+                      }));
+    AddRequestHandler(Bytes(Commands::Cmd_CommandGetFWREL), "FWREL",
+                      fixed(3, [this](std::vector<uint8_t>& out) {
+                          out.insert(out.end(), firmwareRelease_.begin(), firmwareRelease_.end());
+                          out.push_back(0);
+                      }));
+}
+
+void PrinterCore::AddRequestHandler(const std::vector<uint8_t>& prefix, const std::string& name,
+                                    RequestHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Entry& entry : handlers_) {
+        if (entry.prefix == prefix) {
+            entry.name = name;
+            entry.handler = std::move(handler);
+            return;
+        }
+    }
+    handlers_.push_back(Entry{prefix, name, std::move(handler)});
+}
+
+void PrinterCore::Receive(const uint8_t* data, size_t length) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (data == nullptr || length == 0) return;
+    received_.insert(received_.end(), data, data + length);
+    pending_.insert(pending_.end(), data, data + length);
+    if (faults_.closeAfterBytes > 0) {
+        bytesSinceFaults_ += length;
+        if (bytesSinceFaults_ >= faults_.closeAfterBytes) {
+            closeRequested_ = true;
+            faults_.closeAfterBytes = 0;
+        }
+    }
+    Dispatch();
+}
+
+void PrinterCore::Dispatch() {
+    while (!pending_.empty()) {
+        const Entry* match = nullptr;
+        for (const Entry& entry : handlers_) {
+            if (MayBecome(pending_, entry.prefix)) return;  // wait for the rest
+            if (StartsWith(pending_, entry.prefix) &&
+                (match == nullptr || entry.prefix.size() > match->prefix.size())) {
+                match = &entry;
+            }
+        }
+        if (match == nullptr) {
+            if (requests_.empty() || requests_.back() != UNKNOWN) requests_.push_back(UNKNOWN);
+            pending_.erase(pending_.begin());
+            continue;
+        }
+        std::vector<uint8_t> answer;
+        size_t used = match->handler(pending_.data(), pending_.size(), answer);
+        if (used == 0) return;  // the request is not complete yet
+        used = std::min(std::max(used, match->prefix.size()), pending_.size());
+        requests_.push_back(match->name);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+        if (!answer.empty()) QueueAnswer(std::move(answer));
+    }
+}
+
+void PrinterCore::QueueAnswer(std::vector<uint8_t> answer) {
+    if (faults_.silent) return;
+    if (faults_.garbage) std::fill(answer.begin(), answer.end(), GARBAGE_BYTE);
+    if (faults_.delayMs > 0 || !delayed_.empty()) {
+        delayed_.push_back(
+            Chunk{Clock::now() + std::chrono::milliseconds(faults_.delayMs), std::move(answer)});
+        return;
+    }
+    output_.insert(output_.end(), answer.begin(), answer.end());
+}
+
+bool PrinterCore::ReadyLocked(Clock::time_point now) const {
+    return !output_.empty() || (!delayed_.empty() && delayed_.front().readyAt <= now);
+}
+
+size_t PrinterCore::TakeOutput(uint8_t* out, size_t max) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Clock::time_point now = Clock::now();
+    while (!delayed_.empty() && delayed_.front().readyAt <= now) {
+        output_.insert(output_.end(), delayed_.front().bytes.begin(), delayed_.front().bytes.end());
+        delayed_.pop_front();
+    }
+    size_t count = std::min(max, output_.size());
+    std::copy_n(output_.begin(), count, out);
+    output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(count));
+    return count;
+}
+
+bool PrinterCore::HasOutput() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ReadyLocked(Clock::now());
+}
+
+void PrinterCore::DiscardOutput() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    output_.clear();
+    delayed_.clear();
+}
+
+std::vector<uint8_t> PrinterCore::Received() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+std::vector<std::string> PrinterCore::Requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+size_t PrinterCore::CountRequests(const std::string& name) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<size_t>(std::count(requests_.begin(), requests_.end(), name));
+}
+
+void PrinterCore::SetIdentification(uint8_t gsi) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    gsi_ = gsi;
+    extended_ = false;
+}
+
+void PrinterCore::SetExtendedIdentification(uint16_t word) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    extended_ = true;
+    extendedWord_ = word;
+}
+
+void PrinterCore::SetFirmwareRelease(const std::string& release) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    firmwareRelease_ = release;
+}
+
+bool PrinterCore::InEscPosForSv() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return escPosForSv_;
+}
+
+void PrinterCore::SetFaults(const Faults& faults) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_ = faults;
+    bytesSinceFaults_ = 0;
+    closeRequested_ = false;
+}
+
+bool PrinterCore::TakeCloseRequest() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool requested = closeRequested_;
+    closeRequested_ = false;
+    return requested;
+}

@@ -1,0 +1,131 @@
+// prnsim: a simulated receipt printer for prnupgrade.
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/DiscoveryResponder.h"
+#include "sim/SerialTransport.h"
+#include "sim/SimOptions.h"
+#include "sim/TcpTransport.h"
+#include "sim/UsbHook.h"
+#include "sim/core/PrinterCore.h"
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+
+void OnStop(int) { g_stop = 1; }
+
+void InstallStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnStop;  // no SA_RESTART: the wait returns at once
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+void Report(const PrinterCore& core, const TcpTransport* tcp) {
+    if (tcp != nullptr) printf("prnsim: connections %d\n", tcp->Connections());
+    printf("prnsim: received %zu bytes\n", core.Received().size());
+    printf("prnsim: requests");
+    for (const std::string& name : core.Requests()) printf(" %s", name.c_str());
+    printf("\n");
+    fflush(stdout);
+}
+
+int Serve(PrinterCore& core, const SimOptions& options) {
+    std::vector<std::unique_ptr<Transport>> transports;
+    const TcpTransport* tcpTransport = nullptr;
+    std::string error;
+    if (options.tcp) {
+        auto tcp = std::make_unique<TcpTransport>(core);
+        if (!tcp->Listen(options.bindAddress, options.tcpPort, error)) {
+            fprintf(stderr, "prnsim: %s\n", error.c_str());
+            return 1;
+        }
+        printf("prnsim: tcp %s:%d\n", options.bindAddress.c_str(), tcp->Port());
+        tcpTransport = tcp.get();
+        transports.push_back(std::move(tcp));
+    }
+    if (options.discovery) {
+        auto discovery =
+            std::make_unique<DiscoveryResponder>(options.name, options.discoveryRepeat);
+        if (!discovery->Open(error)) {
+            fprintf(stderr, "prnsim: %s\n", error.c_str());
+            return 1;
+        }
+        printf("prnsim: discovery udp %d name %s\n", DiscoveryResponder::QUERY_PORT,
+               options.name.c_str());
+        transports.push_back(std::move(discovery));
+    }
+    if (options.pty) {
+        auto serial = std::make_unique<SerialTransport>(core);
+        if (!serial->Open(error)) {
+            fprintf(stderr, "prnsim: %s\n", error.c_str());
+            return 1;
+        }
+        printf("prnsim: pty %s\n", serial->SlavePath().c_str());
+        transports.push_back(std::move(serial));
+    }
+    printf("prnsim: ready\n");
+    fflush(stdout);
+
+    // Late answers need a wake-up; otherwise only traffic wakes the loop.
+    int waitMs = options.faults.delayMs > 0 ? 5 : -1;
+    std::vector<pollfd> fds;
+    while (!g_stop) {
+        fds.clear();
+        for (auto& t : transports) t->Prepare(fds);
+        int rc = poll(fds.data(), fds.size(), waitMs);
+        if (rc < 0 && errno != EINTR) {
+            perror("prnsim: poll");
+            return 1;
+        }
+        if (g_stop) break;
+        for (auto& t : transports) t->Service(fds);
+    }
+    Report(core, tcpTransport);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    std::string error;
+    if (!ParseSimOptions(argc, argv, options, error)) {
+        fprintf(stderr, "prnsim: %s\n%s", error.c_str(), SimUsage());
+        return 2;
+    }
+    if (options.help) {
+        fputs(SimUsage(), stdout);
+#ifdef PRNSIM_WITH_USB
+        fputs(UsbTransportUsage(), stdout);
+#endif
+        return 0;
+    }
+
+    PrinterCore core;
+    if (options.extendedGsi) {
+        core.SetExtendedIdentification(options.gsi);
+    } else {
+        core.SetIdentification(static_cast<uint8_t>(options.gsi));
+    }
+    core.SetFirmwareRelease(options.release);
+    core.SetFaults(options.faults);
+    InstallStopHandlers();
+
+    if (options.usb) {
+#ifdef PRNSIM_WITH_USB
+        return RunUsbTransport(core, options.usbArgs);
+#else
+        fprintf(stderr, "prnsim: built without the emulated USB bus\n");
+        return 2;
+#endif
+    }
+    return Serve(core, options);
+}

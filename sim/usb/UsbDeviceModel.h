@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "sim/usb/UsbDeviceSpec.h"
+
+class PrinterCore;
+struct _UMockdevIoctlBase;
+struct _UMockdevIoctlClient;
+struct _UMockdevIoctlData;
+
+// The usbdevfs side of one emulated device node: answers the ioctls that
+// libusb sends to /dev/bus/usb/BBB/DDD. Bulk OUT data goes to the printer
+// core, bulk IN transfers are filled from its output. A foreign device (no
+// core) takes OUT data and never answers. Runs on umockdev's handler thread.
+class UsbDeviceModel {
+  public:
+    // Called (on the handler thread) when the host asks for a port reset.
+    using ResetListener = std::function<void(UsbDeviceModel& device)>;
+
+    UsbDeviceModel(const UsbDeviceSpec& spec, PrinterCore* core, ResetListener onReset);
+    ~UsbDeviceModel();
+    UsbDeviceModel(const UsbDeviceModel&) = delete;
+    UsbDeviceModel& operator=(const UsbDeviceModel&) = delete;
+
+    const UsbDeviceSpec& Spec() const { return spec_; }
+    // The umockdev handler object to attach to the device node.
+    _UMockdevIoctlBase* Handler() const { return handler_; }
+
+    // Bulk OUT bytes taken since the device was added.
+    uint64_t BytesReceived() const;
+    // Bulk OUT transfers (URBs) taken since the device was added.
+    uint64_t OutTransfers() const;
+    // True while the kernel driver named in the spec is bound to interface 0.
+    bool DriverBound() const;
+    bool InterfaceClaimed() const;
+    // The device was unplugged: every waiting transfer ends with ENODEV.
+    void Unplug();
+
+    // Dispatches one ioctl; public for the C signal trampoline.
+    bool HandleIoctl(_UMockdevIoctlClient* client);
+
+  private:
+    struct Urb {
+        unsigned long clientAddress = 0;
+        _UMockdevIoctlData* data = nullptr;    // the usbdevfs_urb (a reference we own)
+        _UMockdevIoctlData* buffer = nullptr;  // its transfer buffer (owned)
+        bool in = false;
+        bool done = false;
+        bool zeroLengthSeen = false;
+    };
+
+    // Each returns 0 or the errno value of the ioctl.
+    int Claim(bool claim, unsigned interface);
+    int DriverCommand(int interface, int code);
+    int SubmitUrb(_UMockdevIoctlData* arg);
+    int ControlUrb(Urb& urb);
+    int Reap(_UMockdevIoctlData* arg);
+    int Discard(unsigned long clientAddress);
+    void FillInUrbs();
+    static void ReleaseUrb(Urb& urb);
+    void SetUrbResult(Urb& urb, int status, int actualLength);
+
+    UsbDeviceSpec spec_;
+    PrinterCore* core_;
+    ResetListener onReset_;
+    _UMockdevIoctlBase* handler_;
+
+    mutable std::mutex mutex_;
+    std::deque<Urb> urbs_;  // submitted, not yet reaped, in submission order
+    bool driverBound_;
+    bool claimed_ = false;
+    bool unplugged_ = false;
+    uint64_t bytesReceived_ = 0;
+    uint64_t outTransfers_ = 0;
+};

@@ -1,0 +1,192 @@
+// The --usb transport of prnsim: an emulated USB bus with the simulated
+// printer on it, and the command under test run as a child under umockdev's
+// preload so that its real libusb sees the bus.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/UsbHook.h"
+#include "sim/core/PrinterCore.h"
+#include "sim/usb/UsbBusEvent.h"
+#include "sim/usb/UsbDeviceSpec.h"
+#include "sim/usb/UsbTestbed.h"
+
+namespace {
+
+constexpr const char* PRELOAD_LIBRARY = "libumockdev-preload.so.0";
+constexpr useconds_t POLL_US = 1000;
+
+volatile sig_atomic_t g_signal = 0;
+
+void OnSignal(int sig) { g_signal = sig; }
+
+struct UsbModeOptions {
+    std::vector<UsbDeviceSpec> devices;
+    std::vector<UsbBusEvent> events;
+    bool empty = false;
+    std::vector<std::string> command;
+};
+
+bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--") {
+            o.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        }
+        bool takesValue = word == "--device" || word == "--event";
+        if (takesValue && i + 1 >= args.size()) {
+            error = word + " needs a value";
+            return false;
+        }
+        if (word == "--device") {
+            UsbDeviceSpec spec;
+            spec.name = "d" + std::to_string(o.devices.size() + 1);
+            if (!ParseUsbDeviceSpec(args[++i], spec, error)) return false;
+            o.devices.push_back(spec);
+        } else if (word == "--event") {
+            UsbBusEvent event;
+            if (!ParseUsbBusEvent(args[++i], event, error)) return false;
+            o.events.push_back(event);
+        } else if (word == "--empty") {
+            o.empty = true;
+        } else {
+            error = "unknown USB option \"" + word + "\"";
+            return false;
+        }
+    }
+    if (o.devices.empty() && !o.empty) {
+        UsbDeviceSpec printer;
+        printer.name = "printer";
+        printer.serial = "PR0011";
+        printer.driver = "usblp";
+        o.devices.push_back(printer);
+    }
+    return true;
+}
+
+std::string WithPreload(const char* current) {
+    if (current == nullptr || current[0] == '\0') return PRELOAD_LIBRARY;
+    if (strstr(current, PRELOAD_LIBRARY) != nullptr) return current;
+    return std::string(PRELOAD_LIBRARY) + ":" + current;
+}
+
+pid_t StartChild(const std::vector<std::string>& command) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    setenv("LD_PRELOAD", WithPreload(getenv("LD_PRELOAD")).c_str(), 1);
+    // A sanitizer build refuses a preload library ahead of its runtime.
+    const char* asan = getenv("ASAN_OPTIONS");
+    std::string asanOptions = "verify_asan_link_order=0";
+    if (asan != nullptr && asan[0] != '\0') asanOptions = std::string(asan) + ":" + asanOptions;
+    setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
+    std::vector<char*> argv;
+    for (const std::string& w : command) argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    fprintf(stderr, "prnsim: cannot run %s: %s\n", argv[0], strerror(errno));
+    _exit(127);
+}
+
+int ExitCodeOf(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 1;
+}
+
+void InstallSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
+const char* UsbTransportUsage() {
+    return "\nEmulated USB bus: prnsim --usb [--device SPEC]... [--event SPEC]... [--empty]\n"
+           "                                [-- COMMAND ARGS...]\n"
+           "  Runs COMMAND under umockdev's preload, so that its libusb sees the bus, and\n"
+           "  exits with its exit code. Without a command, prints the environment to use\n"
+           "  and waits for a signal.\n"
+           "  --device SPEC  a device, keys separated by commas:\n"
+           "      name=ID vid=HEX pid=HEX serial=TEXT noserial port=P[.P...] bus=N\n"
+           "      driver=NAME (bound kernel driver) foreign (not the printer)\n"
+           "      zlp=0|1 (zero-length packet after an answer) infirst (IN endpoint first)\n"
+           "      speed=12|480 absent (plugged in later by an event)\n"
+           "      default: name=printer,vid=0AE7,pid=0E15,serial=PR0011,port=1,driver=usblp\n"
+           "  --event SPEC   a bus change: trigger bytes=N (received by the printer),\n"
+           "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
+           "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
+           "  --empty        no default printer (only root hubs)\n"
+           "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
+}
+
+int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
+    UsbModeOptions options;
+    std::string error;
+    if (!ParseUsbMode(args, options, error)) {
+        fprintf(stderr, "prnsim: %s\n%s", error.c_str(), UsbTransportUsage());
+        return 2;
+    }
+    UsbTestbed bus(&core);
+    for (const UsbDeviceSpec& spec : options.devices) {
+        if (!bus.Declare(spec, error)) {
+            fprintf(stderr, "prnsim: %s\n", error.c_str());
+            return 2;
+        }
+    }
+    for (const UsbBusEvent& event : options.events) bus.AddEvent(event);
+    InstallSignalHandlers();
+
+    if (options.command.empty()) {
+        printf("prnsim: USB bus ready: UMOCKDEV_DIR=%s LD_PRELOAD=%s\n", bus.RootDir().c_str(),
+               PRELOAD_LIBRARY);
+        fflush(stdout);
+        while (g_signal == 0) {
+            if (!bus.Poll(error)) {
+                fprintf(stderr, "prnsim: %s\n", error.c_str());
+                return 2;
+            }
+            usleep(POLL_US);
+        }
+        return 0;
+    }
+
+    fflush(stdout);
+    pid_t child = StartChild(options.command);
+    if (child < 0) {
+        fprintf(stderr, "prnsim: cannot start the command: %s\n", strerror(errno));
+        return 2;
+    }
+    int status = 0;
+    for (;;) {
+        pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) break;
+        if (done < 0 && errno != EINTR) {
+            fprintf(stderr, "prnsim: lost the command: %s\n", strerror(errno));
+            return 2;
+        }
+        if (g_signal != 0) {
+            kill(child, g_signal);
+            g_signal = 0;
+        }
+        if (!bus.Poll(error)) {
+            fprintf(stderr, "prnsim: %s\n", error.c_str());
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return 2;
+        }
+        usleep(POLL_US);
+    }
+    return ExitCodeOf(status);
+}

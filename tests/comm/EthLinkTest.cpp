@@ -1,0 +1,215 @@
+// The network link on real loopback sockets, against prnsim or a server in
+// the test.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "comm/ComPortEth.h"
+#include "common/Log.h"
+#include "tests/support/SimProcess.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testsupport::SimProcess;
+
+std::string Captured(const std::function<void()>& action) {
+    Log::SetLogEnable(1, true);
+    ::testing::internal::CaptureStdout();
+    action();
+    std::string text = ::testing::internal::GetCapturedStdout();
+    Log::SetLogEnable(0, false);
+    return text;
+}
+
+int PortOf(const SimProcess& sim) {
+    std::string where = sim.Announced("tcp");
+    return std::stoi(where.substr(where.find(':') + 1));
+}
+
+// A loopback port on which nothing listens.
+int FreePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    socklen_t length = sizeof(addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+void Connect(CComPortEth& link, int port) {
+    char host[] = "127.0.0.1";
+    link.Init(host, port);
+}
+
+std::string Exchange(CComPortEth& link, const std::string& request) {
+    std::vector<unsigned char> bytes(request.begin(), request.end());
+    unsigned err = 0;
+    link.Write(bytes.data(), static_cast<unsigned>(bytes.size()), &err);
+    unsigned char answer[64];
+    unsigned got = link.Read(answer, sizeof(answer), &err);
+    if (got == 0 || got == 0xFFFFFFFFu) return "";
+    return std::string(reinterpret_cast<char*>(answer), got);
+}
+
+}  // namespace
+
+TEST(EthLink, ReconnectsAfterThePrinterClosedTheConnection) {
+    SimProcess sim;
+    // The printer drops the connection after the first request (4 bytes).
+    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--close-after", "4"})) << sim.Output();
+    CComPortEth link;
+    Connect(link, PortOf(sim));
+    ASSERT_TRUE(link.Open());
+    link.SetTimeoutRX(
+        5000);  // the printer's close must arrive within the wait, even on a busy machine
+    EXPECT_EQ(Exchange(link, "\x18\x1d\x49\x01"), "");  // dropped: the link closes
+    EXPECT_EQ(link.iSocket, -1);
+    EXPECT_EQ(Exchange(link, "\x1d\x49\x01"), "\x12");  // the next transfer reconnects
+    link.Close();
+    std::string report = sim.Stop();
+    EXPECT_NE(report.find("connections 2\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("requests CAN GSI GSI\n"), std::string::npos) << report;
+}
+
+TEST(EthLink, ReceiveTimeoutGivesAFailedRead) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--silent"})) << sim.Output();
+    CComPortEth link;
+    Connect(link, PortOf(sim));
+    ASSERT_TRUE(link.Open());
+    link.SetTimeoutRX(200);  // applied to the open socket at once
+    unsigned char answer[16];
+    unsigned err = 0;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.Read(answer, sizeof(answer), &err), 0xFFFFFFFFu);
+    Clock::duration took = Clock::now() - start;
+    EXPECT_EQ(err, 1u);
+    EXPECT_STREQ(link.szLastError, "EthRead Error");
+    EXPECT_GE(took, std::chrono::milliseconds(190));
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+}
+
+TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
+    CComPortEth link;
+    Connect(link, FreePort());
+    bool opened = true;
+    Clock::time_point start = Clock::now();
+    std::string log = Captured([&] { opened = link.Open(); });
+    Clock::duration took = Clock::now() - start;
+    EXPECT_FALSE(opened);
+    EXPECT_STREQ(link.szLastError, "Open ETH Device Error");
+    bool reason = log.find("Error in connection()") != std::string::npos ||
+                  log.find("Timeout or error()") != std::string::npos;
+    EXPECT_TRUE(reason) << log;
+    EXPECT_LT(took, std::chrono::milliseconds(500 + 2000 + 1500));
+    EXPECT_EQ(link.iSocket, -1);
+}
+
+TEST(EthLink, HostThatDoesNotResolve) {
+    CComPortEth link;
+    char empty[] = "";
+    link.Init(empty, 9100);
+    bool opened = true;
+    std::string log = Captured([&] { opened = link.Open(); });
+    EXPECT_FALSE(opened);
+    EXPECT_NE(log.find("[OpenPort]Wrong hostname"), std::string::npos) << log;
+
+    // A real name lookup, made in a private network namespace so that no
+    // query leaves the machine.
+    if (geteuid() != 0) GTEST_SKIP() << "a private network namespace needs root";
+    int pipeFd[2];
+    ASSERT_EQ(pipe(pipeFd), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char result = 'n';
+        if (unshare(CLONE_NEWNET) == 0) {
+            CComPortEth inner;
+            char name[] = "printer.invalid";
+            inner.Init(name, 9100);
+            std::string text = Captured([&] { inner.Open(); });
+            result = text.find("Wrong hostname") != std::string::npos ? 'y' : 'f';
+        }
+        ssize_t n = write(pipeFd[1], &result, 1);
+        _exit(n == 1 ? 0 : 1);
+    }
+    close(pipeFd[1]);
+    char result = 0;
+    ASSERT_EQ(read(pipeFd[0], &result, 1), 1);
+    close(pipeFd[0]);
+    waitpid(child, nullptr, 0);
+    if (result == 'n') GTEST_SKIP() << "network namespaces are not available here";
+    EXPECT_EQ(result, 'y');
+}
+
+TEST(EthLink, WriteToAPrinterThatKeepsDroppingTheConnectionGivesUp) {
+    signal(SIGPIPE, SIG_DFL);  // a broken pipe must not end the process
+    int server = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(listen(server, 8), 0);
+    socklen_t length = sizeof(addr);
+    getsockname(server, reinterpret_cast<sockaddr*>(&addr), &length);
+    std::atomic<bool> stop{false};
+    std::thread dropper([&] {
+        while (!stop) {
+            pollfd p{server, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            int c = accept(server, nullptr, nullptr);
+            char first[64];
+            pollfd data{c, POLLIN, 0};
+            if (poll(&data, 1, 1000) > 0) {
+                ssize_t n = read(c, first, sizeof(first));  // take a little, then drop
+                (void)n;
+            }
+            linger reset{1, 0};  // close with a reset
+            setsockopt(c, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+            close(c);
+        }
+    });
+
+    CComPortEth link;
+    Connect(link, ntohs(addr.sin_port));
+    std::vector<unsigned char> data(4 << 20, 0x41);
+    unsigned err = 0;
+    unsigned sent = 1;
+    Clock::time_point start = Clock::now();
+    ASSERT_TRUE(link.Open());
+    sent = link.Write(data.data(), static_cast<unsigned>(data.size()), &err);
+    Clock::duration took = Clock::now() - start;
+    stop = true;
+    dropper.join();
+    close(server);
+    EXPECT_EQ(sent, 0u);
+    EXPECT_EQ(err, 1u);
+    EXPECT_LT(took, std::chrono::seconds(12));
+}
+
+TEST(EthLink, PortOutsideTheTcpRangeFailsAtOnce) {
+    for (int port : {0, -1, 70000}) {
+        CComPortEth link;
+        Connect(link, port);
+        Clock::time_point start = Clock::now();
+        EXPECT_FALSE(link.Open()) << port;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));  // no socket, no pause
+    }
+}

@@ -1,0 +1,203 @@
+// The packet I/O shared by every link kind, against a scripted link.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "comm/AnswerEndScanner.h"
+#include "tests/comm/ScriptedLink.h"
+
+namespace {
+
+struct Freer {
+    void operator()(unsigned char* p) const { free(p); }
+};
+using Answer = std::unique_ptr<unsigned char, Freer>;
+
+std::string Read(ScriptedLink& link, int* size) {
+    Answer a(link.ReadProtocollData(size));
+    return a ? std::string(reinterpret_cast<char*>(a.get()), static_cast<size_t>(*size)) : "<null>";
+}
+
+const std::string ETX = "\x03";
+const std::string OPEN = "<DATABYTES>";
+const std::string CLOSE = "</DATABYTES>";
+
+// The end rule applied to the whole data at once.
+bool ReferenceComplete(const std::string& data) {
+    size_t open = data.find(OPEN);
+    if (open == std::string::npos) return data.find('\x03') != std::string::npos;
+    size_t close = data.find(CLOSE, open + OPEN.size());
+    if (close == std::string::npos) return false;
+    return data.find('\x03', close + CLOSE.size()) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(ReadProtocollData, AnswerWithoutDataBytesEndsAtFirstEtxAndKeepsWhatFollows) {
+    ScriptedLink link;
+    link.reads = {"\x02<C1>", "<100>\x03tail"};
+    int size = -1;
+    EXPECT_EQ(Read(link, &size), "\x02<C1><100>\x03tail");
+    EXPECT_EQ(size, 15);
+    EXPECT_EQ(link.readCalls, 2);
+    EXPECT_EQ(link.lastReadAsked, 1024u);
+}
+
+TEST(ReadProtocollData, EtxInsideDataBytesDoesNotEndTheAnswer) {
+    ScriptedLink link;
+    link.reads = {"\x02<C40>" + OPEN + "\x03\x03", "\x03" + CLOSE.substr(0, 5), CLOSE.substr(5),
+                  "<X>", "\x03"};
+    int size = 0;
+    std::string answer = Read(link, &size);
+    EXPECT_EQ(link.readCalls, 5);
+    EXPECT_EQ(answer.back(), '\x03');
+    EXPECT_EQ(static_cast<size_t>(size), answer.size());
+}
+
+TEST(ReadProtocollData, LongAnswerIsReturnedWhole) {
+    ScriptedLink link;
+    std::string body(10000, 'A');
+    link.reads = {body + ETX};
+    int size = 0;
+    EXPECT_EQ(Read(link, &size), body + ETX);
+    EXPECT_EQ(link.readCalls, 10);  // 1024 bytes per read
+}
+
+TEST(ReadProtocollData, ThirdEmptyReadOfTheAnswerGivesUp) {
+    ScriptedLink link;
+    link.fallback = "";
+    int size = 7;
+    EXPECT_EQ(Read(link, &size), "<null>");
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(link.readCalls, 3);
+
+    // The count is not reset by data in between; failed reads count too.
+    ScriptedLink mixed;
+    mixed.reads = {"", "\x02partial", ScriptedLink::FAIL, "more"};
+    mixed.fallback = "";
+    EXPECT_EQ(Read(mixed, &size), "<null>");
+    EXPECT_EQ(mixed.readCalls, 5);
+}
+
+TEST(ReadProtocollData, AnswerThatNeverEndsIsDroppedAtTheCap) {
+    ScriptedLink link;
+    link.fallback = std::string(1024, 'x');
+    int size = 5;
+    EXPECT_EQ(Read(link, &size), "<null>");
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(static_cast<size_t>(link.readCalls), CComPort::MAX_ANSWER_SIZE / 1024);
+}
+
+TEST(ReadProtocollData, TimedFormWaitsOnlyAsLongAsAllowed) {
+    ScriptedLink link;
+    link.reads = {"\x02<C1>"};
+    link.fallback = "";
+    int size = 1;
+    auto start = std::chrono::steady_clock::now();
+    Answer a(link.ReadProtocollData(&size, 30));
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count();
+    EXPECT_EQ(a, nullptr);
+    EXPECT_EQ(size, 0);
+    EXPECT_GE(ms, 30);
+    EXPECT_GT(link.readCalls, 3);  // empty reads alone do not end it
+
+    ScriptedLink complete;
+    complete.reads = {"", "", "", "", "\x02<C1>\x03"};
+    Answer b(complete.ReadProtocollData(&size, 10000));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(size, 6);
+}
+
+TEST(AnswerEndScanner, AgreesWithTheWholeDataRuleForAnyChunking) {
+    const std::string pieces[] = {"\x02", "<C40>",  OPEN,     CLOSE, ETX,       "<",
+                                  "DATA", "BYTES>", "</DATA", "x",   "\x03\x03"};
+    std::mt19937 random(12345);
+    for (int round = 0; round < 3000; ++round) {
+        std::string data;
+        int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) data += pieces[random() % std::size(pieces)];
+        AnswerEndScanner scanner;
+        size_t fed = 0;
+        while (fed < data.size()) {
+            fed = std::min(data.size(), fed + 1 + random() % 9);
+            bool complete =
+                scanner.Complete(reinterpret_cast<const unsigned char*>(data.data()), fed);
+            ASSERT_EQ(complete, ReferenceComplete(data.substr(0, fed)))
+                << ::testing::PrintToString(data.substr(0, fed));
+            if (complete) break;
+        }
+    }
+}
+
+TEST(WritePackets, ExactMultipleWritesEveryPieceAndPausesAfterEach) {
+    ScriptedLink link;
+    link.uiPacketSize = 64;
+    std::vector<unsigned char> data(300);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i);
+    unsigned err = 9;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.WritePackets(data.data(), 300, 20, 100, &err), 300u);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(err, 0u);
+    ASSERT_EQ(link.writes.size(), 3u);
+    std::vector<unsigned char> joined;
+    for (const auto& w : link.writes) {
+        EXPECT_EQ(w.bytes.size(), 100u);
+        EXPECT_EQ(w.packetSizeSeen, 100u);
+        joined.insert(joined.end(), w.bytes.begin(), w.bytes.end());
+    }
+    EXPECT_EQ(joined, data);
+    EXPECT_GE(link.writes[1].at - link.writes[0].at, std::chrono::milliseconds(20));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(60));  // the last piece is followed by a pause
+    EXPECT_EQ(link.uiPacketSize, 64u);
+}
+
+TEST(WritePackets, ShortWriteStopsWithTheLinkErrorAndRestoresThePacketSize) {
+    ScriptedLink link;
+    link.uiPacketSize = 64;
+    link.shortWriteAt = 1;
+    link.writeErrFlag = 1;
+    std::vector<unsigned char> data(250, 0x55);
+    unsigned err = 0;
+    EXPECT_EQ(link.WritePackets(data.data(), 250, 0, 100, &err), 0u);
+    EXPECT_EQ(err, 1u);
+    EXPECT_EQ(link.writes.size(), 2u);
+    EXPECT_EQ(link.writes.back().bytes.size(), 100u);
+    EXPECT_EQ(link.uiPacketSize, 64u);
+
+    // A link without a write of its own fails at once; a packet size below 1
+    // never writes.
+    CComPort base;
+    EXPECT_EQ(base.WritePackets(data.data(), 10, 0, 4, &err), 0u);
+    EXPECT_EQ(link.WritePackets(data.data(), 10, 0, 0, &err), 0u);
+    EXPECT_EQ(err, 1u);
+}
+
+TEST(ReadAll, GathersPiecesUntilComplete) {
+    ScriptedLink link;
+    link.reads = {"ab", "", ScriptedLink::FAIL, "cdef", "gh"};
+    unsigned char buf[6] = {};
+    unsigned err = 7;
+    EXPECT_EQ(link.ReadAll(buf, 6, 5000, &err), 6u);
+    EXPECT_EQ(err, 0u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 6), "abcdef");
+    EXPECT_EQ(link.readCalls, 4);
+    EXPECT_EQ(link.reads.front(), "gh");  // the second read asked only for what was missing
+}
+
+TEST(ReadAll, ShortReadReportsTheCountAfterTheTimeLimit) {
+    ScriptedLink link;
+    link.reads = {"abc"};
+    link.fallback = "";
+    unsigned char buf[10] = {};
+    unsigned err = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.ReadAll(buf, 10, 40, &err), 3u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+    EXPECT_EQ(err, 1u);
+}

@@ -1,0 +1,248 @@
+// The serial link on real pseudo-terminals; modem lines injected where a
+// pseudo-terminal has none.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "comm/ComPortRs232.h"
+#include "common/Log.h"
+#include "tests/comm/PtyPair.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class LogCapture {
+  public:
+    LogCapture() {
+        Log::SetLogEnable(1, true);
+        ::testing::internal::CaptureStdout();
+    }
+    std::string Take() {
+        std::string text = ::testing::internal::GetCapturedStdout();
+        Log::SetLogEnable(0, false);
+        return text;
+    }
+};
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+struct OpenLink {
+    PtyPair pty;
+    CComPortRs232 link;
+    explicit OpenLink(int baud = 115200) {
+        std::vector<char> path(pty.slave.begin(), pty.slave.end());
+        path.push_back('\0');
+        link.Init(path.data(), baud, 0, false);
+        link.Open();
+    }
+};
+
+// Modem lines from the test, counting how often they are read.
+struct Lines {
+    int value = TIOCM_DSR | TIOCM_CTS;
+    int reads = 0;
+    CComPortRs232::ModemLineSource Source() {
+        return [this](int, int* lines) {
+            ++reads;
+            *lines = value;
+            return true;
+        };
+    }
+};
+
+}  // namespace
+
+TEST(SerialInit, RejectsRatesAndFlowControlOutsideTheTables) {
+    CComPortRs232 link;
+    char dev[] = "/dev/null";
+    EXPECT_FALSE(link.Init(dev, 14400, 0, false));
+    EXPECT_EQ(link.iBaudRate, -1);
+    EXPECT_STREQ(link.szLastError, "Error invalid Baudrate");
+
+    EXPECT_FALSE(link.Init(dev, 9600, 3, false));
+    EXPECT_EQ(link.iFlowControl, -1);
+    EXPECT_STREQ(link.szLastError, "Error invalid Flow control");
+
+    ASSERT_TRUE(link.Init(dev, 9600, 1, false));
+    EXPECT_EQ(link.tty.c_cflag & (CBAUD | CSIZE | CREAD | CLOCAL | CRTSCTS),
+              static_cast<tcflag_t>(B9600 | CS8 | CREAD | CLOCAL | CRTSCTS));
+    EXPECT_EQ(link.tty.c_cc[VMIN], 0);
+    ASSERT_TRUE(link.Init(dev, 115200, 2, false));
+    EXPECT_EQ(link.tty.c_iflag, static_cast<tcflag_t>(IXON | IXOFF | IXANY));
+    EXPECT_EQ(link.tty.c_cflag & CRTSCTS, 0u);
+}
+
+TEST(SerialOpen, MissingDeviceFailsAndReOpenKeepsTheParameters) {
+    CComPortRs232 missing;
+    char nowhere[] = "/dev/prnupgrade-no-such-tty";
+    ASSERT_TRUE(missing.Init(nowhere, 9600, 0, false));
+    EXPECT_FALSE(missing.Open());
+    EXPECT_STREQ(missing.szLastError, "Open RS232 Device Error");
+    EXPECT_EQ(missing.iFd, -1);
+    unsigned err = 0;
+    unsigned char byte = 1;
+    EXPECT_EQ(missing.Write(&byte, 1, &err), 0u);  // never touches an invalid descriptor
+    EXPECT_EQ(err, 1u);
+    EXPECT_EQ(missing.Read(&byte, 1, &err), 0u);
+    EXPECT_EQ(err, 1u);
+
+    OpenLink o(57600);
+    ASSERT_NE(o.link.iFd, -1);
+    ASSERT_TRUE(o.link.ReOpen());
+    EXPECT_NE(o.link.iFd, -1);
+    EXPECT_EQ(o.link.iBaudRate, 57600);
+    unsigned char data[] = {1, 2, 3};
+    EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
+    EXPECT_EQ(o.pty.Drain(), std::string("\x01\x02\x03"));
+}
+
+TEST(SerialWrite, PiecesFollowBaudRateAndTransmitTimeout) {
+    OpenLink o(9600);
+    Lines lines;
+    o.link.SetModemLineSource(lines.Source());
+    std::vector<unsigned char> data(1000, 0x41);
+    unsigned err = 1;
+    EXPECT_EQ(o.link.Write(data.data(), 1000, &err), 1000u);
+    EXPECT_EQ(err, 0u);
+    EXPECT_EQ(o.link.uiPacketSize, 480u);
+    EXPECT_EQ(lines.reads, 6);  // DSR and CTS for each of 480, 480 and 40 bytes
+    EXPECT_EQ(o.pty.Drain().size(), 1000u);
+
+    lines.reads = 0;
+    EXPECT_EQ(o.link.Write(data.data(), 400, &err), 400u);
+    EXPECT_EQ(lines.reads, 2);  // one piece
+    o.pty.Drain();
+
+    // Slow line and short time-out: the formula gives 0, the piece is 1 byte.
+    o.link.Init(&o.link.szDevice[0], 1200, 0, false);
+    o.link.SetTimeoutTX(50);
+    lines.reads = 0;
+    EXPECT_EQ(o.link.Write(data.data(), 5, &err), 5u);
+    EXPECT_EQ(o.link.uiPacketSize, 1u);
+    EXPECT_EQ(lines.reads, 10);
+    EXPECT_EQ(o.pty.Drain().size(), 5u);
+}
+
+TEST(SerialModemLines, DsrOffFailsWritesAndReads) {
+    OpenLink o;
+    Lines lines;
+    lines.value = TIOCM_CTS;
+    o.link.SetModemLineSource(lines.Source());
+    unsigned char data[4] = {1, 2, 3, 4};
+    unsigned err = 0;
+    EXPECT_EQ(o.link.Write(data, 4, &err), 0u);
+    EXPECT_EQ(err, 1u);
+    EXPECT_STREQ(o.link.szLastError, "Write Error (DSR 0)");
+    EXPECT_EQ(o.pty.Drain(), "");
+
+    o.pty.Send("x");
+    err = 0;
+    EXPECT_EQ(o.link.Read(data, 4, &err), 0u);
+    EXPECT_EQ(err, 1u);
+    EXPECT_STREQ(o.link.szLastError, "Read Error (DSR 0)");
+}
+
+TEST(SerialModemLines, CtsHeldOffWaitsTheTransmitTimeoutInSteps) {
+    OpenLink o;
+    Lines lines;
+    lines.value = TIOCM_DSR;
+    o.link.SetModemLineSource(lines.Source());
+    unsigned char data[4] = {1, 2, 3, 4};
+    unsigned err = 0;
+    LogCapture log;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(o.link.ComWrite(data, 4, &err), 0u);
+    Clock::duration took = Clock::now() - start;
+    std::string text = log.Take();
+    EXPECT_EQ(err, 1u);
+    EXPECT_STREQ(o.link.szLastError, "Write / Timeout Error (CTS 0)");
+    EXPECT_EQ(Count(text, "[ComWrite]Waiting CTS..."), 20u);
+    EXPECT_EQ(Count(text, "[ComWrite]Write / Timeout Error (CTS 0)"), 1u);
+    EXPECT_GE(took, std::chrono::milliseconds(1000));
+    EXPECT_EQ(o.pty.Drain(), "");
+
+    // CTS coming back during the wait lets the write through.
+    lines.value = TIOCM_DSR;
+    o.link.SetModemLineSource([&lines](int, int* l) {
+        *l = ++lines.reads > 4 ? (TIOCM_DSR | TIOCM_CTS) : TIOCM_DSR;
+        return true;
+    });
+    EXPECT_EQ(o.link.ComWrite(data, 4, &err), 4u);
+    EXPECT_EQ(err, 0u);
+    EXPECT_EQ(o.pty.Drain().size(), 4u);
+}
+
+TEST(SerialModemLines, VirtualPortNeverLooksAtThem) {
+    PtyPair pty;
+    CComPortRs232 link;
+    std::vector<char> path(pty.slave.begin(), pty.slave.end());
+    path.push_back('\0');
+    ASSERT_TRUE(link.Init(path.data(), 115200, 0, true));
+    ASSERT_TRUE(link.Open());
+    Lines lines;
+    lines.value = 0;  // both lines off
+    link.SetModemLineSource(lines.Source());
+    unsigned char data[2] = {7, 8};
+    unsigned err = 1;
+    EXPECT_EQ(link.Write(data, 2, &err), 2u);
+    pty.Send("ab");
+    unsigned char in[8] = {};
+    EXPECT_EQ(link.Read(in, 8, &err), 2u);
+    EXPECT_EQ(lines.reads, 0);
+    EXPECT_TRUE(link.IsVirtualPort());
+}
+
+TEST(SerialModemLines, DeviceWithoutLinesIsUsedLikeAVirtualPortAndSaidOnce) {
+    OpenLink o;  // a pseudo-terminal has no modem lines: TIOCMGET fails
+    LogCapture log;
+    unsigned char data[3] = {1, 2, 3};
+    unsigned err = 1;
+    EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
+    EXPECT_EQ(err, 0u);
+    o.pty.Send("ok");
+    unsigned char in[8] = {};
+    EXPECT_EQ(o.link.Read(in, 8, &err), 2u);
+    EXPECT_EQ(o.link.Write(data, 3, &err), 3u);
+    std::string text = log.Take();
+    EXPECT_EQ(Count(text, "No modem lines"), 1u);
+    EXPECT_EQ(o.pty.Drain(), std::string("\x01\x02\x03\x01\x02\x03"));
+}
+
+TEST(SerialWrite, DeviceThatNeverDrainsIsGivenUp) {
+    OpenLink o;  // nobody reads the master side
+    o.link.SetTimeoutTX(100);
+    std::vector<unsigned char> data(1 << 20, 0x20);
+    unsigned err = 0;
+    Clock::time_point start = Clock::now();
+    unsigned written = o.link.ComWrite(data.data(), static_cast<unsigned>(data.size()), &err);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(err, 1u);
+    EXPECT_LT(written, data.size());
+    EXPECT_STREQ(o.link.szLastError, "Write / Timeout Error");
+}
+
+TEST(SerialRead, TimesOutWithNothingAndReadsAtMost1024) {
+    OpenLink o;
+    o.link.SetTimeoutRX(100);
+    unsigned char in[4096];
+    unsigned err = 0;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(o.link.Read(in, sizeof(in), &err), 0u);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(err, 1u);
+    EXPECT_STREQ(o.link.szLastError, "Read select() timeout! No data read");
+
+    o.pty.Send(std::string(3000, 'z'));
+    EXPECT_EQ(o.link.Read(in, sizeof(in), &err), 1024u);
+    EXPECT_EQ(err, 0u);
+    o.link.CleanRX();
+    EXPECT_EQ(o.link.Read(in, sizeof(in), &err), 0u);  // the rest was discarded
+}

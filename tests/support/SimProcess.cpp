@@ -1,0 +1,94 @@
+#include "tests/support/SimProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace testsupport {
+
+namespace {
+
+long long NowMs() {
+    struct timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+SimProcess::~SimProcess() { Stop(); }
+
+bool SimProcess::Start(const std::vector<std::string>& argv, int timeoutMs) {
+    int outPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0) return false;
+    std::vector<std::string> copy(argv);
+    std::vector<char*> args;
+    for (std::string& a : copy) args.push_back(&a[0]);
+    args.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+        dup2(outPipe[1], 1);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    outFd_ = outPipe[0];
+    long long deadline = NowMs() + timeoutMs;
+    while (output_.find("prnsim: ready\n") == std::string::npos && outFd_ >= 0) {
+        long long left = deadline - NowMs();
+        if (left <= 0) return false;
+        ReadAvailable(static_cast<int>(left));
+    }
+    return output_.find("prnsim: ready\n") != std::string::npos;
+}
+
+void SimProcess::ReadAvailable(int timeoutMs) {
+    struct pollfd p {};
+    p.fd = outFd_;
+    p.events = POLLIN;
+    int rc = poll(&p, 1, timeoutMs);
+    if (rc < 0 && errno == EINTR) return;
+    if (rc <= 0) return;
+    char buffer[4096];
+    ssize_t got = read(outFd_, buffer, sizeof(buffer));
+    if (got > 0) {
+        output_.append(buffer, static_cast<size_t>(got));
+    } else {
+        close(outFd_);
+        outFd_ = -1;
+    }
+}
+
+std::string SimProcess::Announced(const std::string& key) const {
+    std::string marker = "prnsim: " + key + " ";
+    size_t at = output_.find(marker);
+    if (at == std::string::npos) return "";
+    size_t end = output_.find('\n', at);
+    return output_.substr(at + marker.size(), end - at - marker.size());
+}
+
+std::string SimProcess::Stop() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        long long deadline = NowMs() + 5000;
+        while (outFd_ >= 0 && NowMs() < deadline) ReadAvailable(100);
+        if (outFd_ >= 0) kill(pid_, SIGKILL);
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+    }
+    if (outFd_ >= 0) {
+        close(outFd_);
+        outFd_ = -1;
+    }
+    return output_;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "comm/ComPortUsb.h"
+#include "tests/usb/UsbBusFixture.h"
+
+namespace {
+
+char* Text(std::string& s) { return &s[0]; }
+
+// Answers a request "Q<n>" with n bytes 'a', 'b', ... so that the length of
+// an answer can be chosen by the test.
+void AddSizedAnswer(PrinterCore& core, uint8_t n) {
+    core.AddRequestHandler({'Q', n}, "SIZED",
+                           [n](const uint8_t*, size_t, std::vector<uint8_t>& out) {
+                               for (uint8_t i = 0; i < n; ++i)
+                                   out.push_back(static_cast<uint8_t>('a' + i % 26));
+                               return size_t{2};
+                           });
+}
+
+class ComPortUsbTest : public UsbBusFixture {};
+
+TEST_F(ComPortUsbTest, InitFindsThePrinterByProductIdAndAddressNumber) {
+    Add("name=other,vid=0AE7,pid=0E16,serial=PR0013,port=1");
+    Add("name=p1,vid=0AE7,pid=0E15,serial=PR0011,port=2");
+    Add("name=p3,vid=0AE7,pid=0E15,serial=PR0013,port=3");
+    Add("name=foreign,vid=1234,pid=0E15,serial=XX0013,port=4,foreign");
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "3";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(bus->Device("p3")->InterfaceClaimed());
+    EXPECT_FALSE(bus->Device("p1")->InterfaceClaimed());
+    EXPECT_STREQ(link.szVid, "0AE7");
+    EXPECT_EQ(link.iEndpointOut, 0x01);
+    EXPECT_EQ(link.iEndpointIn, 0x82);
+    link.Close();
+    EXPECT_FALSE(bus->Device("p3")->InterfaceClaimed());
+}
+
+TEST_F(ComPortUsbTest, InitAcceptsAnEmptySerialAndFailsQuietlyWithoutMatch) {
+    Add("name=blank,vid=0AE7,pid=0E15,serial=,port=1,infirst");
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "7", other = "0E99";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    EXPECT_EQ(link.iEndpointIn, 0x82);  // listed first, still told apart by direction
+    EXPECT_EQ(link.iEndpointOut, 0x01);
+    link.Close();
+    EXPECT_FALSE(link.Init(Text(other), Text(addr)));
+    EXPECT_STREQ(link.szLastError, "");
+    EXPECT_FALSE(link.Open());
+    EXPECT_STREQ(link.szLastError, "libusb_claim_interface error");
+}
+
+TEST_F(ComPortUsbTest, InitDetachesTheKernelDriverSoTheInterfaceCanBeClaimed) {
+    Add("name=p,serial=PR0011,driver=usblp");
+    ASSERT_TRUE(bus->Device("p")->DriverBound());
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    EXPECT_FALSE(bus->Device("p")->DriverBound());
+    EXPECT_TRUE(link.Open());
+}
+
+TEST_F(ComPortUsbTest, InitWithVidMatchesTheWholeSerialOrAnEmptyOne) {
+    Add("name=named,vid=045B,pid=0025,serial=BOOT1,port=1");
+    Add("name=boot,vid=045B,pid=0025,noserial,port=2");
+    CComPortUsb link(1);
+    std::string vid = "045B", pid = "0025", none = "", whole = "BOOT1", part = "1";
+    ASSERT_TRUE(link.InitWithVid(Text(vid), Text(pid), Text(none)));
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(bus->Device("boot")->InterfaceClaimed());  // an unreadable serial counts as empty
+    link.Close();
+    Unplug("boot");
+    ASSERT_TRUE(link.InitWithVid(Text(vid), Text(pid), Text(whole)));
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(bus->Device("named")->InterfaceClaimed());
+    link.Close();
+    // The address number alone is not the whole serial.
+    EXPECT_FALSE(link.InitWithVid(Text(vid), Text(pid), Text(part)));
+}
+
+TEST_F(ComPortUsbTest, HandshakeRunsThroughTheBulkEndpoints) {
+    Add("name=p,serial=PR0011,driver=usblp");
+    core.SetIdentification(0x12);
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    unsigned long gsi = 0;
+    ASSERT_TRUE(link.HandshakeCommunication(&gsi));
+    EXPECT_EQ(gsi, 0x0112u);
+    EXPECT_GE(core.CountRequests("GSI"), 1u);
+}
+
+TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
+    Add("name=p,serial=PR0011");
+    CComPortUsb link(1);
+    std::vector<int> pauses;
+    link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    std::vector<unsigned char> data(4096, 0x41);
+    unsigned err = 7;
+    EXPECT_EQ(link.Write(data.data(), 4096, &err), 4096u);
+    EXPECT_EQ(err, 0u);
+    EXPECT_EQ(bus->Device("p")->OutTransfers(), 64u);
+    EXPECT_EQ(pauses, std::vector<int>(4, 1));
+    // Shorter than a piece: one transfer, no pause.
+    EXPECT_EQ(link.Write(data.data(), 10, &err), 10u);
+    EXPECT_EQ(bus->Device("p")->OutTransfers(), 65u);
+    EXPECT_EQ(pauses.size(), 4u);
+    EXPECT_EQ(core.Received().size(), 4106u);
+    // A packet size of 0 (a caller's bad value) still writes, one byte a piece.
+    link.uiPacketSize = 0;
+    EXPECT_EQ(link.Write(data.data(), 3, &err), 3u);
+    EXPECT_EQ(bus->Device("p")->OutTransfers(), 68u);
+}
+
+TEST_F(ComPortUsbTest, SearchingAgainLetsGoOfTheDeviceFoundBefore) {
+    Add("name=p,serial=PR0011");
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.FindDevice("0AE7", "0E15", 1));
+    EXPECT_FALSE(link.bClaimed);
+    EXPECT_FALSE(bus->Device("p")->InterfaceClaimed());
+    EXPECT_TRUE(link.Open());
+}
+
+TEST_F(ComPortUsbTest, ReadKeepsTheBytesOfATransferEndedByTheTimeOut) {
+    // Full speed, no zero-length packet: an answer of exactly one packet
+    // leaves the transfer open until its time-out.
+    Add("name=p,serial=PR0011,speed=12,zlp=0");
+    AddSizedAnswer(core, 64);
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    link.SetTimeoutRX(100);
+    unsigned char request[] = {'Q', 64};
+    unsigned err = 0;
+    ASSERT_EQ(link.Write(request, sizeof request, &err), 2u);
+    unsigned char answer[1024] = {0};
+    EXPECT_EQ(link.Read(answer, sizeof answer, &err), 64u);
+    EXPECT_EQ(err, 0u);
+    EXPECT_EQ(answer[0], 'a');
+    EXPECT_EQ(answer[63], 'a' + 63 % 26);
+}
+
+TEST_F(ComPortUsbTest, ReadWithNothingToReadTimesOut) {
+    Add("name=p,serial=PR0011");
+    CComPortUsb link(0);  // a multiplier of 0 must not mean "wait for ever"
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    link.SetTimeoutRX(50);
+    unsigned char answer[16];
+    unsigned err = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.Read(answer, sizeof answer, &err), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(err, 1u);
+    EXPECT_STREQ(link.szLastError, "Read timeout! No data read");
+    // ... nor a pause between pieces.
+    std::vector<int> pauses;
+    link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
+    std::vector<unsigned char> data(2048, 0);
+    EXPECT_EQ(link.Write(data.data(), 2048, &err), 2048u);
+    EXPECT_TRUE(pauses.empty());
+}
+
+TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {
+    Add("name=p,serial=PR0011");
+    AddSizedAnswer(core, 30);
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    unsigned char request[] = {'Q', 30};
+    unsigned err = 0;
+    link.Write(request, sizeof request, &err);
+    link.CleanRX();
+    EXPECT_FALSE(core.HasOutput());
+    link.SetTimeoutRX(30);
+    unsigned char answer[64];
+    EXPECT_EQ(link.Read(answer, sizeof answer, &err), 0u);
+}
+
+TEST_F(ComPortUsbTest, WriteAfterCloseFindsThePrinterAgain) {
+    Add("name=p,serial=PR0011");
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    link.Close();
+    unsigned char data[] = {1, 2, 3};
+    unsigned err = 1;
+    EXPECT_EQ(link.Write(data, sizeof data, &err), 3u);
+    EXPECT_EQ(err, 0u);
+    EXPECT_TRUE(bus->Device("p")->InterfaceClaimed());
+}
+
+TEST_F(ComPortUsbTest, ReOpenFindsThePrinterAfterARestart) {
+    Add("name=p,serial=PR0011,port=2");
+    CComPortUsb link(1);
+    std::string pid = "0E15", addr = "1";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    Unplug("p");
+    unsigned char data[] = {1};
+    unsigned err = 0;
+    EXPECT_EQ(link.Write(data, 1, &err), 0u);
+    EXPECT_EQ(err, 1u);
+    EXPECT_FALSE(link.ReOpen());
+    Plug("p");  // back under a new device number
+    ASSERT_TRUE(link.ReOpen());
+    EXPECT_EQ(link.Write(data, 1, &err), 1u);
+    EXPECT_TRUE(bus->Device("p")->InterfaceClaimed());
+}
+
+TEST_F(ComPortUsbTest, LocationFindsThePrinterUnderANewAddressNumber) {
+    Add("name=other,serial=PR0011,port=1");
+    Add("name=p,serial=PR0012,port=3.2");
+    Add("name=again,serial=PR0015,port=3.2,absent");
+    CComPortUsb link(1);
+    EXPECT_FALSE(link.RestoreAddrNumFrmLocatio());  // nothing saved yet
+    std::string pid = "0E15", addr = "2";
+    ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
+    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.SaveLocationCurrentDevice());
+    EXPECT_EQ(link.location[0], 3);
+    EXPECT_EQ(link.location[1], 2);
+    EXPECT_EQ(link.location[2], 0);
+    link.Close();
+    Unplug("p");
+    Plug("again");
+    ASSERT_TRUE(link.RestoreAddrNumFrmLocatio());
+    EXPECT_STREQ(link.szAddrNum, "5");
+    ASSERT_TRUE(link.ReOpen());
+    EXPECT_TRUE(bus->Device("again")->InterfaceClaimed());
+}
+
+TEST_F(ComPortUsbTest, BackupAndRestoreKeepTheIdentifiers) {
+    CComPortUsb link(1);
+    strcpy(link.szPid, "0E15");
+    strcpy(link.szVid, "0AE7");
+    strcpy(link.szAddrNum, "1");
+    EXPECT_TRUE(link.BackupPortInfo());
+    strcpy(link.szPid, "0025");
+    strcpy(link.szVid, "045B");
+    link.szAddrNum[0] = '\0';
+    EXPECT_TRUE(link.RestoreportInfo());
+    EXPECT_STREQ(link.szPid, "0E15");
+    EXPECT_STREQ(link.szVid, "0AE7");
+    EXPECT_STREQ(link.szAddrNum, "1");
+}
+
+TEST_F(ComPortUsbTest, SaveLocationNeedsTheIdentifiers) {
+    CComPortUsb link(1);
+    EXPECT_FALSE(link.SaveLocationCurrentDevice());
+}
+
+// Product ids of the maker's devices in libusb's device-list order.
+std::vector<uint16_t> ListedProductIds() {
+    std::vector<uint16_t> ids;
+    libusb_context* context = nullptr;
+    if (libusb_init(&context) < 0) return ids;
+    libusb_device** list = nullptr;
+    ssize_t n = libusb_get_device_list(context, &list);
+    for (ssize_t i = 0; i < n; ++i) {
+        libusb_device_descriptor d;
+        if (libusb_get_device_descriptor(list[i], &d) == 0 && d.idVendor == 0x0AE7) {
+            ids.push_back(d.idProduct);
+        }
+    }
+    if (n >= 0) libusb_free_device_list(list, 1);
+    libusb_exit(context);
+    return ids;
+}
+
+TEST_F(ComPortUsbTest, DeviceListHasOneLinePerPrinterInDeviceListOrder) {
+    Add("name=a,vid=0AE7,pid=0E15,serial=PR0011,port=1");
+    Add("name=x,vid=1234,pid=5678,serial=OTHER,port=2,foreign");
+    Add("name=b,vid=0AE7,pid=0E16,serial=PR0022,port=3");
+    Add("name=boot,vid=045B,pid=0025,serial=,port=4");
+    std::string lines[2];
+    std::vector<uint16_t> order = ListedProductIds();
+    ASSERT_EQ(order.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        lines[i] = order[i] == 0x0E15 ? "0AE7|0E15|PR0011\n" : "0AE7|0E16|PR0022\n";
+    }
+    char out[CComPortUsb::LIST_TEXT_SIZE];
+    char err[CComPortUsb::LIST_TEXT_SIZE] = "";
+    ASSERT_TRUE(CComPortUsb::GetDeviceList(out, err, nullptr));
+    EXPECT_EQ(std::string(out), lines[0] + lines[1]);
+    ASSERT_TRUE(CComPortUsb::GetDeviceList(out, err, "045B"));
+    EXPECT_STREQ(out, "045B|0025|\n");
+    // A text too small for the second line keeps the first one whole.
+    char small[30];
+    ASSERT_TRUE(CComPortUsb::GetDeviceList(small, err, nullptr, sizeof small, sizeof err));
+    EXPECT_EQ(std::string(small), lines[0]);
+}
+
+TEST_F(ComPortUsbTest, DeviceListFailsOnAnUnreadableSerialButStillListsTheDevice) {
+    Add("name=a,noserial,port=1");
+    Add("name=b,serial=A|B\x01,port=2");
+    char out[CComPortUsb::LIST_TEXT_SIZE];
+    char err[CComPortUsb::LIST_TEXT_SIZE] = "";
+    EXPECT_FALSE(CComPortUsb::GetDeviceList(out, err, nullptr));
+    EXPECT_STREQ(err, "Coudn't get serial string");
+    // Separators and control characters of a serial never break the line format.
+    std::string text(out);
+    EXPECT_NE(text.find("0AE7|0E15|\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("0AE7|0E15|A?B?\n"), std::string::npos) << text;
+    EXPECT_EQ(text.size(), strlen("0AE7|0E15|\n0AE7|0E15|A?B?\n"));
+    // With an explicit vendor id an unreadable serial is not a failure.
+    EXPECT_TRUE(CComPortUsb::GetDeviceList(out, err, "0AE7"));
+}
+
+}  // namespace
