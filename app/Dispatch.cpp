@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
@@ -13,11 +14,15 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "files/ModuleData.h"
+#include "files/PSWFile.h"
+#include "files/ZPDFormat.h"
 #include "protocol/ToolsData.h"
 
 namespace {
 
 constexpr unsigned TOOL_MASK_UPLOAD_SPT = 32;
+constexpr size_t INFO_TEXT_SIZE = 8192;
 
 int Finish(int code) {
     print_error_description(code);
@@ -128,9 +133,28 @@ int RunFileOperation(ProgramSettings& s) {
     CommPortSettings link;
     if (int code = ParseLink(s, link)) return code;
     if (s.printerversion) return NotAvailable("Setup read");
-    if (s.isMod) return NotAvailable("Module download");
-    if (s.isPswPfw) return NotAvailable("Package upgrade");
+    std::vector<char> info(INFO_TEXT_SIZE, '\0');
+    if (s.isMod) {
+        ModuleData module;
+        if (!module.LoadModuleFromFile(s.filename)) {
+            return Fail(EXIT_FILE_ERROR, "LoadModuleFromFile FAILURE\n");
+        }
+        module.GetFileInfo(info.data(), info.size());
+        CmdConsole::WriteToConsoleString("MODULE INFO:\n%s\n#######\n", info.data());
+        return NotAvailable("Module download");
+    }
+    if (s.isPswPfw) {
+        PSWFile package;
+        if (!package.LoadPSWFromFile(s.filename, true)) {
+            return Fail(EXIT_FILE_ERROR, "LoadPSWFromFile FAILURE\n");
+        }
+        package.GetFileInfo(info.data(), info.size());
+        CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
+        return NotAvailable("Package upgrade");
+    }
     if (s.isBin && s.tampermode) return NotAvailable("Anti-tamper upgrade");
+    CZPDFormat script;
+    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
     return NotAvailable("ZPD script run");
 }
 

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "files/ByteBuffer.h"
+
+namespace ModulesAvailable {
+// Module type values passed on to the printer by the module download.
+enum ModuleType : int32_t {
+    MODULE_FONT = 1,
+    MODULE_DISK = 2,
+    MODULE_RFID_HF = 4,
+    MODULE_RFID_UHF = 8,
+    MODULE_BLUETOOTH = 16,
+    MODULE_LOGOS = 64,
+    MODULE_CAMERA = 128,
+    MODULE_OTHER = 32768,
+};
+}  // namespace ModulesAvailable
+
+// One module file (.mod): a 4102-byte text header, a scrambled payload and
+// a trailer with the checksum pair. pFileBuffer keeps the file as read
+// (what is sent to the printer); pModuleData is the unscrambled copy.
+class ModuleData {
+  public:
+    static constexpr int32_t HEADER_LENGTH = 4102;
+    static constexpr int32_t ORDER_MARK_OFFSET = 10;
+    static constexpr int32_t KEY_OFFSET = 4101;
+    static constexpr int32_t TEXT_MAX = 255;
+    static constexpr size_t MODULE_INFO_MAX = 8192;
+
+    ModuleData() = default;
+    ModuleData(const ModuleData&) = delete;
+    ModuleData& operator=(const ModuleData&) = delete;
+
+    bool LoadModuleFromFile(const char* path);
+    bool LoadModuleFromMemory(const unsigned char* buffer, int64_t length);
+
+    bool CheckSumOk();
+    bool ExtractModuleHeaderParams();
+    // A key counts only when it occurs exactly once in the header area; the
+    // value runs from the key to the next LF, cleaned to printable text.
+    static bool ExtractStringFieldFromHeader(std::string& out, const unsigned char* header,
+                                             size_t headerLength, const char* key);
+    static bool ExtractIntFieldFromHeader(int32_t& out, const unsigned char* header,
+                                          size_t headerLength, const char* key);
+    bool DecodingBufferExtractInfo();
+    int32_t GetModuleID() const;
+    static const char* ModuleTypeName(int32_t moduleType);
+    void ExtractFontModuleInformations(std::string& text) const;
+    // Writes the description from the start of text (size bytes, always
+    // terminated, cut when too long).
+    void GetFileInfo(char* text, size_t size) const;
+
+    ByteBuffer pFileBuffer;
+    int32_t iFileLength = 0;
+    ByteBuffer pModuleData;
+    int32_t iModuleDataLength = 0;
+    ByteBuffer pHeaderBuffer;
+    int32_t iHeaderLength = 0;
+    std::string strRelease;
+    int32_t iModuleID = 0;
+    std::string strModuleID;
+    std::string strDate;
+    std::string strCode;
+    std::string strFactory;
+    std::string strNote;
+    int32_t iFileSizeParam = 0;
+    int32_t iEnMode = 0;
+    int32_t iScrambleKey = 0;
+    std::string strModuleInfo;
+
+  private:
+    bool Load(const char* function);
+    void Reset();
+};

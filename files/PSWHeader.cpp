@@ -1,0 +1,51 @@
+#include "files/PSWHeader.h"
+
+#include "common/Log.h"
+
+int PSWHeader::ExtractHederInfo(const unsigned char* /*data*/, int64_t /*size*/,
+                                int64_t /*position*/, bool& /*carriesUpgrade*/) {
+    return HEADER_OK;
+}
+
+int PSWHeader::ExtractDataBuffer(const unsigned char* /*binData*/, int64_t /*binLength*/,
+                                 int64_t /*startDataIntoFile*/) {
+    return HEADER_OK;
+}
+
+bool PSWHeader::HasBytes(int64_t size, int64_t position, int64_t count) {
+    return position >= 0 && count >= 0 && size >= 0 && position <= size && count <= size - position;
+}
+
+uint32_t PSWHeader::ReadBE(const unsigned char* p, int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
+    return value;
+}
+
+std::string PSWHeader::ReadText(const unsigned char* p, size_t length) {
+    size_t n = 0;
+    while (n < length && p[n] != 0) ++n;
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+bool PSWHeader::CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,
+                          int64_t count, ByteBuffer& buffer, uint32_t& bufferSize,
+                          const char* what) {
+    buffer.reset();
+    bufferSize = 0;
+    if (binData == nullptr || !HasBytes(binLength, offset, count)) {
+        Log::WriteLogP("ExtractDataBuffer",
+                       "ERROR %s data out of range: offset %lld size %lld, data area %lld", what,
+                       static_cast<long long>(offset), static_cast<long long>(count),
+                       static_cast<long long>(binLength));
+        return false;
+    }
+    buffer = CopyToByteBuffer(binData + offset, static_cast<size_t>(count));
+    if (!buffer) {
+        Log::WriteLogP("ExtractDataBuffer", "ERROR no memory for %lld bytes of %s data",
+                       static_cast<long long>(count), what);
+        return false;
+    }
+    bufferSize = static_cast<uint32_t>(count);
+    return true;
+}

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "files/ModuleData.h"
+#include "sim/mkfile/MkFile.h"
+#include "tests/files/FilesTestHelpers.h"
+
+using filestest::LogCapture;
+
+namespace {
+
+mkfile::ModuleSpec Spec(const std::string& letter = "D") {
+    mkfile::ModuleSpec spec;
+    spec.typeLetter = letter;
+    spec.payload = mkfile::Pattern(300, 21);
+    return spec;
+}
+
+bool Load(ModuleData& module, const mkfile::Bytes& file) {
+    return module.LoadModuleFromMemory(file.data(), static_cast<int64_t>(file.size()));
+}
+
+}  // namespace
+
+TEST(ModuleBuilder, BytesMatchTheLayoutByHand) {
+    mkfile::ModuleSpec spec;
+    spec.typeLetter = "L";
+    spec.key = 0x01;
+    spec.payload.assign(14, 0x00);
+    mkfile::Bytes file = mkfile::BuildModule(spec);
+    ASSERT_EQ(file.size(), 4122u);  // 4102 + 14 + 6
+    EXPECT_EQ(file[10], 'B');
+    EXPECT_EQ(file[4101], 0x01);
+    const std::string header(file.begin() + 11, file.begin() + 120);
+    const std::string expected =
+        "\nREL:1.00\nMOD_ID:L\nDATE:20240101\nCODE:MODCODE\nFILE_SIZE:4110\nFACTORY:";
+    EXPECT_EQ(header.substr(0, expected.size()), expected);
+    // Two scrambled payload bytes (odd key: NOT(1 XOR 0)), then 12 plain ones.
+    EXPECT_EQ(file[4102], 0xFE);
+    EXPECT_EQ(file[4103], 0xFE);
+    for (size_t i = 4104; i < 4116; ++i) EXPECT_EQ(file[i], 0x00);
+    // The stored pair covers offsets 6 to N - 7.
+    unsigned sum1 = 0, sum2 = 0;
+    for (size_t i = 6; i < file.size() - 6; ++i) {
+        sum1 += file[i];
+        sum2 += file[i] ^ ((i - 6) & 0xFFFF);
+    }
+    EXPECT_EQ(file[file.size() - 4] << 8 | file[file.size() - 3], static_cast<int>(sum1 & 0xFFFF));
+    EXPECT_EQ(file[file.size() - 2] << 8 | file[file.size() - 1], static_cast<int>(sum2 & 0xFFFF));
+}
+
+TEST(ModuleData, EveryTypeLetterLoadsWithItsType) {
+    const std::vector<std::pair<std::string, int32_t>> types = {
+        {"F", 1},  {"D", 2},   {"H", 4},   {"I", 8},    {"E", 16},
+        {"L", 64}, {"N", 128}, {"O", 128}, {"X", 32768}};
+    for (const auto& [letter, value] : types) {
+        ModuleData module;
+        ASSERT_TRUE(Load(module, mkfile::BuildModule(Spec(letter)))) << letter;
+        EXPECT_EQ(module.iModuleID, value) << letter;
+        EXPECT_EQ(module.GetModuleID(), value) << letter;
+    }
+    ModuleData empty;
+    EXPECT_EQ(empty.GetModuleID(), 32768);
+}
+
+TEST(ModuleData, UnscramblesBothModesAndKeepsTheFileAsRead) {
+    for (int mode : {0, 1}) {
+        for (int key : {0x01, 0x02, 0x7F, 0xFF}) {
+            mkfile::ModuleSpec spec = Spec();
+            spec.enmode = mode;
+            spec.key = static_cast<uint8_t>(key);
+            mkfile::Bytes file = mkfile::BuildModule(spec);
+            ModuleData module;
+            ASSERT_TRUE(Load(module, file)) << mode << " " << key;
+            EXPECT_EQ(module.iEnMode, mode);
+            EXPECT_EQ(module.iScrambleKey, key);
+            EXPECT_EQ(0, memcmp(module.pFileBuffer.get(), file.data(), file.size()));
+            EXPECT_EQ(0, memcmp(module.pModuleData.get() + 4102, spec.payload.data(),
+                                spec.payload.size()));
+            EXPECT_EQ(module.pModuleData[4101], 0);
+            EXPECT_EQ(module.iFileSizeParam, static_cast<int32_t>(file.size()) - 12);
+        }
+    }
+}
+
+TEST(ModuleData, KeyWithoutModeLeavesThePayloadScrambled) {
+    mkfile::ModuleSpec spec = Spec();
+    spec.enmode = -1;
+    spec.key = 0x33;
+    spec.payload = mkfile::Pattern(300, 3);
+    mkfile::Bytes file = mkfile::BuildModule(spec);
+    mkfile::ScramblePackage(0x33, file.data() + 4102, 300 - 12);  // scrambled by someone else
+    mkfile::ChecksumPair sums = mkfile::Checksum(file.data() + 6, file.size() - 12);
+    file[file.size() - 4] = sums.sum1 >> 8;
+    file[file.size() - 3] = sums.sum1 & 0xFF;
+    file[file.size() - 2] = sums.sum2 >> 8;
+    file[file.size() - 1] = sums.sum2 & 0xFF;
+    ModuleData module;
+    ASSERT_TRUE(Load(module, file));
+    EXPECT_EQ(module.iEnMode, -1);
+    EXPECT_EQ(0, memcmp(module.pModuleData.get() + 4102, file.data() + 4102, 300));
+
+    spec.key = 0;  // key 0, no mode: the package scheme with key 0 changes nothing
+    ModuleData plain;
+    ASSERT_TRUE(Load(plain, mkfile::BuildModule(spec)));
+    EXPECT_EQ(plain.iEnMode, 0);
+    EXPECT_EQ(0, memcmp(plain.pModuleData.get() + 4102, spec.payload.data(), 300));
+}
+
+TEST(ModuleData, CrLfHeaderKeepsATrailingBlankAndRejectsTheLetter) {
+    mkfile::ModuleSpec spec = Spec();
+    spec.crlf = true;
+    ModuleData module;
+    LogCapture log;
+    EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_TRUE(log.Has("File not Correct! Exctract param MOD_ID: Error(Value <D >)!"));
+    EXPECT_TRUE(log.Has("File not Correct! Params Error!"));
+    EXPECT_EQ(module.strRelease, "1.00 ");
+    EXPECT_EQ(module.iFileSizeParam, module.iFileLength - 12);  // numbers still read
+}
+
+TEST(ModuleData, KeyFoundTwiceCountsAsMissing) {
+    mkfile::ModuleSpec spec = Spec();
+    spec.extraLines = {"CODE:AGAIN"};
+    ModuleData module;
+    LogCapture log;
+    EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_TRUE(log.Has("CODE: not found!"));
+    EXPECT_TRUE(log.Has("Exctract param CODE: Error(Value <>)!"));
+}
+
+TEST(ModuleData, FileSizeMustBeTheBodyLength) {
+    mkfile::ModuleSpec spec = Spec();
+    spec.fileSize = 4396 - 5;  // as if 5 bytes had been appended after building
+    ModuleData module;
+    LogCapture log;
+    EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_TRUE(log.Has("Exctract param FILE_SIZE: Error(Value <4391> and not 4396)!"));
+
+    spec.fileSize = -2;  // absent
+    ModuleData absent;
+    EXPECT_FALSE(Load(absent, mkfile::BuildModule(spec)));
+    EXPECT_TRUE(log.Has("Exctract param FILE_SIZE: Error(Value <0>)!"));
+
+    spec.extraLines = {"FILE_SIZE:12abc"};  // no number
+    ModuleData text;
+    EXPECT_FALSE(Load(text, mkfile::BuildModule(spec)));
+}
+
+TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
+    mkfile::Bytes good = mkfile::BuildModule(Spec());
+    {
+        mkfile::Bytes bad = good;
+        bad[4200] ^= 0x01;
+        ModuleData module;
+        LogCapture log;
+        EXPECT_FALSE(Load(module, bad));
+        EXPECT_TRUE(log.Has("Checksums 1 not Correct! Read value"));
+        EXPECT_TRUE(log.Has("File not Correct! CheckSumOk Error!"));
+    }
+    {
+        mkfile::Bytes swapped = good;
+        size_t i = 4200;  // neighbours whose low bits differ, at an even index of the body
+        while (((swapped[i] ^ swapped[i + 1]) & 1) == 0) i += 2;
+        std::swap(swapped[i], swapped[i + 1]);  // same sum, other XOR sum
+        ModuleData module;
+        LogCapture log;
+        EXPECT_FALSE(Load(module, swapped));
+        EXPECT_TRUE(log.Has("Checksums 2 not Correct!"));
+    }
+    {
+        mkfile::ModuleSpec spec = Spec();
+        spec.orderMark = 'X';
+        ModuleData module;
+        LogCapture log;
+        EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+        EXPECT_TRUE(log.Has("File not Correct! Endianism Error!"));
+        spec.orderMark = 'L';
+        EXPECT_TRUE(Load(module, mkfile::BuildModule(spec)));
+    }
+    {
+        // Payload shorter than the 12 plain bytes: the scrambled range would be negative.
+        mkfile::ModuleSpec spec = Spec();
+        spec.payload.assign(5, 0);
+        ModuleData module;
+        LogCapture log;
+        EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+        EXPECT_TRUE(log.Has("File not Correct! Decoding Error!"));
+        spec.payload.assign(12, 0);
+        EXPECT_TRUE(Load(module, mkfile::BuildModule(spec)));
+    }
+    for (size_t length : {0ul, 11ul, 4101ul}) {
+        ModuleData module;
+        EXPECT_FALSE(Load(module, mkfile::Bytes(good.begin(), good.begin() + length)));
+    }
+    ModuleData none;
+    EXPECT_FALSE(none.LoadModuleFromMemory(nullptr, 10));
+    EXPECT_FALSE(none.LoadModuleFromFile("/nonexistent/file.mod"));
+}
+
+TEST(ModuleData, FontModuleListsItsFonts) {
+    mkfile::ModuleSpec spec = Spec("F");
+    spec.key = 0x45;
+    spec.payload.clear();
+    mkfile::AddFontEntry(spec.payload, "ARIAL", 7);
+    mkfile::AddFontEntry(spec.payload, "A_VERY_LONG_FONT_NAME", -1);
+    mkfile::Bytes tail = mkfile::Pattern(64, 1);
+    spec.payload.insert(spec.payload.end(), tail.begin(), tail.end());
+    ModuleData module;
+    ASSERT_TRUE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_EQ(module.strModuleInfo, "\nFONT MODULE:\n  ARIAL (Code: 7)\n  A_VERY_LONG_FONT\n");
+    char text[1024];
+    module.GetFileInfo(text, sizeof(text));
+    const std::string dashes(48, '-');
+    EXPECT_EQ(std::string(text), dashes +
+                                     "\nType:       FONT MODULE\nRelease:    1.00\n"
+                                     "Factory:    FACTORY\nNote:       NOTE\n"
+                                     "Code:       MODCODE\n" +
+                                     dashes + "\n" + module.strModuleInfo);
+}
+
+TEST(ModuleData, DescriptionIsCutToTheCallersText) {
+    mkfile::ModuleSpec spec = Spec("F");
+    spec.payload.clear();
+    for (int i = 0; i < 600; ++i)
+        mkfile::AddFontEntry(spec.payload, "FONT" + std::to_string(i), i & 0xFF);
+    spec.payload.resize(spec.payload.size() + 12, 0);
+    ModuleData module;
+    ASSERT_TRUE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_LE(module.strModuleInfo.size(), ModuleData::MODULE_INFO_MAX);
+    std::vector<char> small(40, 'x');
+    module.GetFileInfo(small.data(), small.size());
+    EXPECT_EQ(strlen(small.data()), 39u);
+}

@@ -1,0 +1,161 @@
+// Scrambling schemes and checksum pairs, against values worked out by hand
+// and against the file builder's own implementation.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "files/EncryptionMode1.h"
+#include "files/EncryptionPSW.h"
+#include "files/FileChecksum.h"
+#include "sim/mkfile/MkFile.h"
+
+using Buffer = std::vector<unsigned char>;
+
+TEST(Scrambling, OddKeyRotationRisesEveryFourBytes) {
+    Buffer b(36, 0x00);
+    EncryptionPSW::EncryptionBuffer(0x01, b.data(), 0, b.size());
+    // NOT(0x01 XOR 0x00) = 0xFE, rotated left by (i >> 2) & 7.
+    const unsigned char expected[] = {0xFE, 0xFD, 0xFB, 0xF7, 0xEF, 0xDF, 0xBF, 0x7F, 0xFE};
+    for (size_t i = 0; i < b.size(); ++i) EXPECT_EQ(b[i], expected[i / 4]) << "position " << i;
+    EXPECT_EQ(b[3], 0xFE);   // rotation 0
+    EXPECT_EQ(b[4], 0xFD);   // rotation 1
+    EXPECT_EQ(b[28], 0x7F);  // rotation 7
+    EXPECT_EQ(b[31], 0x7F);
+    EXPECT_EQ(b[32], 0xFE);  // wraps back to 0
+}
+
+TEST(Scrambling, EvenKeyRotationRisesEveryThirtyTwoBytes) {
+    Buffer b(260, 0x00);
+    EncryptionPSW::EncryptionBuffer(0x02, b.data(), 0, b.size());
+    EXPECT_EQ(b[0], 0x02);
+    EXPECT_EQ(b[31], 0x02);   // rotation 0
+    EXPECT_EQ(b[32], 0x01);   // rotation 1: 0x02 rotated right
+    EXPECT_EQ(b[64], 0x80);   // rotation 2
+    EXPECT_EQ(b[224], 0x04);  // rotation 7 = left by one
+    EXPECT_EQ(b[256], 0x02);  // wraps every 256 bytes
+}
+
+TEST(Scrambling, FirstByteIsXorOrComplementAndShortLengthsChangeNothing) {
+    unsigned char one = 0x10;
+    EncryptionPSW::EncryptionBuffer(0x03, &one, 0, 1);
+    EXPECT_EQ(one, 0xEC);  // NOT(0x13)
+    one = 0x10;
+    EncryptionPSW::EncryptionBuffer(0x04, &one, 0, 1);
+    EXPECT_EQ(one, 0x14);
+    one = 0x10;
+    EncryptionMode1::EncryptionBuffer(0x04, &one, 0, 1);
+    EXPECT_EQ(one, 0xEB);  // NOT(0x04 XOR 0x10)
+
+    Buffer b = {1, 2, 3};
+    EncryptionPSW::DecryptionBuffer(0x05, b.data(), 0, 0);
+    EncryptionPSW::DecryptionBuffer(0x05, b.data(), 0, -4);
+    EncryptionMode1::DecryptionBuffer(0x05, b.data(), 0, 0);
+    EncryptionPSW::DecryptionBuffer(0x00, b.data(), 0, 3);  // key 0: plain
+    EncryptionMode1::DecryptionBuffer(0x00, b.data(), 0, 3);
+    EXPECT_EQ(b, (Buffer{1, 2, 3}));
+}
+
+TEST(Scrambling, ModeOneAlternatesComplementAndWrapsTheKey) {
+    Buffer b(4, 0x00);
+    EncryptionMode1::EncryptionBuffer(0xFE, b.data(), 0, b.size());
+    EXPECT_EQ(b, (Buffer{0x01, 0xFF, 0xFF, 0x01}));  // m = FE, FF, 00, 01
+}
+
+TEST(Scrambling, StartOffsetLeavesBytesBeforeItAlone) {
+    Buffer b(10, 0x00);
+    EncryptionPSW::EncryptionBuffer(0x01, b.data(), 4, 5);
+    EXPECT_EQ(b, (Buffer{0, 0, 0, 0, 0xFE, 0xFE, 0xFE, 0xFE, 0xFD, 0}));
+}
+
+TEST(Scrambling, EveryKeyRoundTripsInBothFamiliesAndMatchesTheBuilder) {
+    const mkfile::Bytes plain = mkfile::Pattern(603, 11);  // not a multiple of a word
+    for (int key = 1; key <= 255; ++key) {
+        const unsigned char k = static_cast<unsigned char>(key);
+        Buffer psw(plain.begin(), plain.end());
+        EncryptionPSW::EncryptionBuffer(k, psw.data(), 0, psw.size());
+        mkfile::Bytes built = plain;
+        mkfile::ScramblePackage(k, built.data(), built.size());
+        ASSERT_EQ(psw, Buffer(built.begin(), built.end())) << "key " << key;
+        ASSERT_NE(psw, Buffer(plain.begin(), plain.end())) << "key " << key;
+        EncryptionPSW::DecryptionBuffer(k, psw.data(), 0, psw.size());
+        ASSERT_EQ(psw, Buffer(plain.begin(), plain.end())) << "key " << key;
+
+        Buffer m1(plain.begin(), plain.end());
+        EncryptionMode1::EncryptionBuffer(k, m1.data(), 0, m1.size());
+        built = plain;
+        mkfile::ScrambleMode1(k, built.data(), built.size());
+        ASSERT_EQ(m1, Buffer(built.begin(), built.end())) << "key " << key;
+        EncryptionMode1::DecryptionBuffer(k, m1.data(), 0, m1.size());
+        ASSERT_EQ(m1, Buffer(plain.begin(), plain.end())) << "key " << key;
+    }
+}
+
+TEST(Scrambling, AnyStartAndLengthMatchesTheBuilder) {
+    const mkfile::Bytes plain = mkfile::Pattern(80, 5);
+    for (unsigned char key : {0x01, 0x02, 0x5B, 0xFE}) {
+        for (size_t start = 0; start < 9; ++start) {
+            for (size_t length = 0; start + length <= plain.size(); length += 7) {
+                mkfile::Bytes expected = plain;
+                mkfile::ScramblePackage(key, expected.data() + start, length);
+                Buffer b(expected.begin(), expected.end());
+                EncryptionPSW::DecryptionBuffer(key, b.data(), static_cast<int64_t>(start),
+                                                static_cast<int64_t>(length));
+                ASSERT_EQ(b, Buffer(plain.begin(), plain.end()))
+                    << "key " << int(key) << " start " << start << " length " << length;
+            }
+        }
+    }
+}
+
+TEST(Scrambling, EachSchemeWorksAloneWhateverTheKeyParity) {
+    const mkfile::Bytes plain = mkfile::Pattern(100, 2);
+    Buffer b(plain.begin(), plain.end());
+    EncryptionPSW::EncryptionBufferFromBufferPari(0x03, b.data(), 0, b.size());
+    EncryptionPSW::DecryptionBufferFromBufferPari(0x03, b.data(), 0, b.size());
+    EXPECT_EQ(b, Buffer(plain.begin(), plain.end()));
+    EncryptionPSW::EncryptionBufferFromBufferDispari(0x00, b.data(), 0, b.size());
+    EXPECT_EQ(b[0], static_cast<unsigned char>(~plain[0]));  // no special case for key 0
+    EncryptionPSW::DecryptionBufferFromBufferDispari(0x00, b.data(), 0, b.size());
+    EXPECT_EQ(b, Buffer(plain.begin(), plain.end()));
+}
+
+TEST(Scrambling, GsiByteAndRotations) {
+    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x00, 0xFF), 0x00);
+    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x12, 0x00), 0x12);
+    EXPECT_EQ(EncryptionPSW::EncryptionGSIByte(0x34, 0x01), 0xCA);
+    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0xCA, 0x01), 0x34);
+    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x81, 1), 0x03);
+    EXPECT_EQ(EncryptionPSW::ByteRotateDx(0x81, 1), 0xC0);
+    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x81, 0), 0x81);
+    EXPECT_EQ(EncryptionPSW::ByteRotateDx(0x81, -3), 0x81);
+    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x81, 8), 0x81);
+    for (int i = 0; i < 20; ++i) {
+        int key = EncryptionPSW::GetScramblebyte();
+        EXPECT_GE(key, 1);
+        EXPECT_LE(key, 254);
+    }
+}
+
+TEST(Checksum, PairByHandAndIndexWrapsAt65536) {
+    const unsigned char small[] = {0x01, 0x02, 0x03};
+    FileChecksum c = FileChecksum::Compute(small, 3);
+    EXPECT_EQ(c.uiChecksum1, 6);
+    EXPECT_EQ(c.uiChecksum2, 5);  // 1^0 + 2^1 + 3^2
+
+    Buffer zeros(32768, 0);
+    c = FileChecksum::Compute(zeros.data(), zeros.size());
+    EXPECT_EQ(c.uiChecksum1, 0);
+    EXPECT_EQ(c.uiChecksum2, 0xC000);  // sum of 0..32767
+
+    Buffer longer(65537 + 10, 0);
+    longer[65536] = 0x07;  // index 65536 reads as 0
+    c = FileChecksum::Compute(longer.data(), 65537);
+    EXPECT_EQ(c.uiChecksum1, 7);
+    EXPECT_EQ(c.uiChecksum2, static_cast<uint16_t>(0x8000 + 7));
+
+    const mkfile::Bytes random = mkfile::Pattern(200000, 4);
+    c = FileChecksum::Compute(random.data(), random.size());
+    mkfile::ChecksumPair built = mkfile::Checksum(random.data(), random.size());
+    EXPECT_EQ(c.uiChecksum1, built.sum1);
+    EXPECT_EQ(c.uiChecksum2, built.sum2);
+}

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "files/ZPDFormat.h"
+#include "sim/mkfile/MkFile.h"
+#include "tests/files/FilesTestHelpers.h"
+#include "tests/support/TempDir.h"
+
+using filestest::LogCapture;
+
+namespace {
+
+bool Load(CZPDFormat& zpd, const std::string& text) {
+    return zpd.LoadFromMemory(text.data(), text.size());
+}
+
+// A script with the given body lines and the right checksum.
+std::string Script(const std::vector<std::string>& body, bool crlf = false) {
+    mkfile::ZpdSpec spec;
+    spec.body = body;
+    spec.crlf = crlf;
+    return mkfile::BuildZpd(spec);
+}
+
+}  // namespace
+
+TEST(ZpdBuilder, ChecksumAndLayoutByHand) {
+    mkfile::ZpdSpec spec;
+    spec.body = {"[1B]"};
+    // Sum of the characters of "#>HB", "#>DEV:1234 REL:0100", "#>HE", "[1B]", "#>ZPDEND".
+    EXPECT_EQ(mkfile::BuildZpd(spec),
+              "#>ZPD100\n#>CK:096C\n#>HB\n#>DEV:1234 REL:0100\n#>HE\n[1B]\n#>ZPDEND\n");
+    spec.crlf = true;
+    EXPECT_EQ(mkfile::BuildZpd(spec).substr(0, 22), "#>ZPD100\r\n#>CK:096C\r\n#");
+}
+
+TEST(Zpd, LoadsElementsDeviceAndDescriptions) {
+    CZPDFormat zpd;
+    ASSERT_TRUE(Load(zpd, Script({"# init printer", "[1B][40]", "xx[0A]", "", "[0D]", "# second",
+                                  "#>[OP_WAITPSANSWER]", "[01]", "#>[OP_RESETDEV]",
+                                  "#>[OP_SLEEPMSEC] 250", "#>UNKNOWN", "no pairs at all"})));
+    EXPECT_EQ(zpd.uiDeviceGSI, 0x1234u);
+    EXPECT_EQ(zpd.strDeviceRelease, "0100");
+    ASSERT_EQ(zpd.vElements.size(), 7u);
+    const CZPDElement& first = *zpd.vElements[0];
+    EXPECT_EQ(first.eType, ZPD_DATA);
+    ASSERT_EQ(first.uiLength, 2u);
+    EXPECT_EQ(first.pData[0], 0x1B);
+    EXPECT_EQ(first.pData[1], 0x40);
+    ASSERT_NE(first.pDescription, nullptr);
+    EXPECT_STREQ(first.pDescription.get(), "# init printer");
+    ASSERT_NE(zpd.vElements[1]->pDescription, nullptr);  // kept for the next data line
+    EXPECT_STREQ(zpd.vElements[1]->pDescription.get(), "# init printer");
+    EXPECT_EQ(zpd.vElements[2]->pDescription, nullptr);  // cleared by the empty line
+    EXPECT_EQ(zpd.vElements[3]->eType, ZPD_WAITANSWER);
+    EXPECT_TRUE(zpd.vElements[3]->IsAnswerCheck());
+    EXPECT_EQ(zpd.vElements[4]->pDescription, nullptr);  // cleared by the directive
+    EXPECT_EQ(zpd.vElements[5]->eType, ZPD_RESETDEV);
+    EXPECT_EQ(zpd.vElements[6]->eType, ZPD_SLEEPMSEC);
+    EXPECT_EQ(zpd.vElements[6]->uiSleepMsec, 250u);
+}
+
+TEST(Zpd, SignatureVersionAndChecksumLine) {
+    const std::string good = Script({"[01]"});
+    const std::string body = good.substr(good.find('\n') + 1);
+    CZPDFormat zpd;
+    EXPECT_TRUE(Load(zpd, "#>ZPD1000\n" + body));  // only three characters compared
+    LogCapture log;
+    EXPECT_FALSE(Load(zpd, "#>ZPD10\n" + body));
+    EXPECT_TRUE(log.Has("File isn't ZPD format (protocol version unsupported)"));
+    EXPECT_FALSE(Load(zpd, "#ZPD100\n" + body));
+    EXPECT_TRUE(log.Has("[LoadFile]File isn't ZPD format\n"));
+    EXPECT_FALSE(Load(zpd, "#>ZPD100\n#>CK:12G4\n#>HB\n"));
+    EXPECT_FALSE(Load(zpd, "#>ZPD100\n#>CK:\n"));
+    EXPECT_FALSE(Load(zpd, "#>ZPD100\n#>XX:0000\n"));
+    EXPECT_FALSE(Load(zpd, "#>ZPD100"));  // one line only
+    EXPECT_TRUE(log.Has("File isn't ZPD format (checksum not available)"));
+    EXPECT_FALSE(Load(zpd, ""));
+}
+
+TEST(Zpd, ChecksumErrorsAndCoverage) {
+    mkfile::ZpdSpec spec;
+    spec.body = {"[01]"};
+    spec.checksum = 0x1234;
+    CZPDFormat zpd;
+    LogCapture log;
+    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(spec)));
+    EXPECT_TRUE(log.Has("File checksum error"));
+    EXPECT_TRUE(zpd.vElements.empty());
+    EXPECT_EQ(zpd.uiDeviceGSI, 0u);
+
+    // Without "#>ZPDEND" every body line counts; after it nothing does.
+    spec.checksum = -1;
+    spec.end = false;
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(spec)));
+    spec.end = true;
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(spec) + "[FF]\nwhatever\n"));
+    EXPECT_EQ(zpd.vElements.size(), 1u);
+}
+
+TEST(Zpd, CrLfCountsNeitherInChecksumNorInDescriptions) {
+    CZPDFormat zpd;
+    ASSERT_TRUE(Load(zpd, Script({"# comment", "[0A][0b]x[FF]", "#>[OP_SLEEPMSEC]12"}, true)));
+    EXPECT_EQ(zpd.strDeviceRelease, "0100");
+    ASSERT_EQ(zpd.vElements.size(), 2u);
+    EXPECT_STREQ(zpd.vElements[0]->pDescription.get(), "# comment");
+    ASSERT_EQ(zpd.vElements[0]->uiLength, 3u);
+    EXPECT_EQ(zpd.vElements[0]->pData[1], 0x0B);
+    EXPECT_EQ(zpd.vElements[0]->pData[2], 0xFF);
+    EXPECT_EQ(zpd.vElements[1]->uiSleepMsec, 12u);
+}
+
+TEST(Zpd, DeviceLineRules) {
+    CZPDFormat zpd;
+    mkfile::ZpdSpec spec;
+    spec.deviceLine = false;
+    LogCapture log;
+    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(spec)));  // checksum right, device missing
+    EXPECT_TRUE(log.Has("File device data error"));
+    EXPECT_FALSE(log.Has("File checksum error"));
+
+    for (const char* bad :
+         {"#>DEV:12", "#>DEV:12G4 REL:0100", "#>DEV:1234 REL:", "#>DEV:0000 REL:01"}) {
+        spec = mkfile::ZpdSpec();
+        spec.deviceLine = false;
+        spec.body.insert(spec.body.begin(), {"#>HB", bad, "#>HE"});
+        EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(spec))) << bad;
+    }
+    spec = mkfile::ZpdSpec();
+    spec.release = "7";
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(spec)));
+    EXPECT_EQ(zpd.strDeviceRelease, "7");
+}
+
+TEST(Zpd, DataInTheHeaderBlockAndBadElements) {
+    CZPDFormat zpd;
+    mkfile::ZpdSpec spec;
+    spec.deviceLine = false;
+    spec.body = {"#>HB", "[01][02]", "#>DEV:ABCD REL:0001", "#>HE", "[03]"};
+    ASSERT_TRUE(Load(zpd, mkfile::BuildZpd(spec)));
+    EXPECT_EQ(zpd.uiDeviceGSI, 0xABCDu);
+    ASSERT_EQ(zpd.vElements.size(), 1u);
+    EXPECT_EQ(zpd.vElements[0]->pData[0], 0x03);
+
+    LogCapture log;
+    EXPECT_FALSE(Load(zpd, Script({"no bytes here"})));
+    EXPECT_TRUE(log.Has("File elements error"));
+    EXPECT_FALSE(Load(zpd, Script({"[01][G1]"})));
+    EXPECT_FALSE(Load(zpd, Script({"#>[OP_SLEEPMSEC] soon"})));
+    EXPECT_FALSE(Load(zpd, Script({"#>[OP_SLEEPMSEC] 99999999999"})));
+    EXPECT_FALSE(Load(zpd, Script({"#>[OP_SLEEPMSEC]"})));
+}
+
+TEST(Zpd, ByteArrayScan) {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::string text = "[0A][0b]x[FF]";
+    ASSERT_EQ(CZPDFormat::ZPDStringToByteArray(text.data(), text.size(), bytes), 3);
+    EXPECT_EQ(bytes[0], 0x0A);
+    EXPECT_EQ(bytes[1], 0x0B);
+    EXPECT_EQ(bytes[2], 0xFF);
+    text = "[0A][0B";
+    EXPECT_EQ(CZPDFormat::ZPDStringToByteArray(text.data(), text.size(), bytes), 1);
+    text = "[0A";
+    EXPECT_EQ(CZPDFormat::ZPDStringToByteArray(text.data(), text.size(), bytes), 0);
+    EXPECT_EQ(bytes, nullptr);
+    text = "[0A[11][22]";  // a "[" not closed three on ends the scan
+    EXPECT_EQ(CZPDFormat::ZPDStringToByteArray(text.data(), text.size(), bytes), 0);
+    text = "[zz]";
+    EXPECT_EQ(CZPDFormat::ZPDStringToByteArray(text.data(), text.size(), bytes), -1);
+    EXPECT_EQ(CZPDFormat::GetZPDStringChecksum("A\r\nB", 4), 131u);
+    EXPECT_EQ(CZPDFormat::GetZPDStringChecksum("A", 0), 0u);
+}
+
+TEST(Zpd, ElementsAndFiles) {
+    CZPDElement element(ZPD_DATA, reinterpret_cast<const unsigned char*>("ab"), 2);
+    element.SetDescription("line one\r\nline two", 18);
+    EXPECT_STREQ(element.pDescription.get(), "line one");
+    element.SetDescription("x", 0);
+    EXPECT_EQ(element.pDescription, nullptr);
+    element.ReleaseMemory();
+    EXPECT_EQ(element.eType, ZPD_NONE);
+    EXPECT_EQ(element.pData, nullptr);
+
+    testsupport::TempDir dir;
+    CZPDFormat zpd;
+    LogCapture log;
+    EXPECT_FALSE(zpd.LoadFile(dir.file("missing.zpd").c_str()));
+    EXPECT_TRUE(log.Has("File doesn't exist"));
+    EXPECT_TRUE(zpd.LoadFile(dir.write("ok.zpd", Script({"[01]"})).c_str()));
+    zpd.ResetData();
+    EXPECT_TRUE(zpd.vElements.empty());
+}
+
+TEST(TamperImageBuilder, SizeMarkerAndRelease) {
+    mkfile::Bytes image = mkfile::BuildTamperImage("0104");
+    ASSERT_EQ(image.size(), 32768u);
+    const std::string text(image.begin(), image.end());
+    EXPECT_NE(text.find("anti-tamper"), std::string::npos);
+    EXPECT_EQ(text.substr(text.find("rel.") + 4, 4), "0104");
+    const std::string plain = [] {
+        mkfile::Bytes b = mkfile::BuildTamperImage("0001", 100, false);
+        return std::string(b.begin(), b.end());
+    }();
+    EXPECT_EQ(plain.size(), 100u);
+    EXPECT_EQ(plain.find("anti-tamper"), std::string::npos);
+}
