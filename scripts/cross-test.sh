@@ -2,10 +2,10 @@
 # cross-test.sh: the ARM side of the suite.
 # 1. Cross-builds prnupgrade and the unit test programs for arm64 and armhf
 #    (Debian's cross compilers, cmake/toolchains/) and runs the unit tests
-#    under qemu-user. Test folders that need the build machine itself (the
-#    emulated USB bus, network namespaces, running prnupgrade and prnsim:
-#    tests/usb, tests/sim, tests/app*) are host-only: they are not built here
-#    and run in the normal x86-64 build only (see tests/CMakeLists.txt).
+#    under qemu-user (programs that the tests start run under it too). The
+#    host-only folders (tests/usb: umockdev exists for the build machine
+#    only; tests/sim, tests/app*: end-to-end runs) are not built here and run
+#    in the x86-64 builds only (see tests/CMakeLists.txt).
 # 2. Builds the Debian packages of amd64, arm64 and armhf and checks them
 #    (scripts/package.sh --check).
 set -euo pipefail
