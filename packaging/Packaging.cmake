@@ -37,6 +37,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/prnupgrade.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_pkg_dir}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME prnupgrade)
 
 # Debian architecture: the toolchain file names it for cross builds, else the
 # build machine's.
@@ -70,9 +72,9 @@ how the operation went.
 .
 The package carries udev rules that let the members of the plugdev group
 open the printers and their boot-mode device without root rights.")
-# The USB link needs libusb 1.0.16 or later (device port numbers);
-# dpkg-shlibdeps adds what the binary's other libraries need.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libusb-1.0-0 (>= 2:1.0.16)")
+# dpkg-shlibdeps derives Depends (libusb-1.0-0, the C and C++ run-time) from
+# the libraries and symbols the program uses; scripts/package.sh --check
+# makes sure libusb is among them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -2,6 +2,7 @@
 # package.sh [--check] [ARCH...]: builds the Debian packages of prnupgrade
 # for the given architectures (default amd64 arm64 armhf) into build-deb/.
 # With --check it also
+#  - makes sure each package depends on libusb-1.0-0,
 #  - runs lintian on each package (an error fails, other findings are shown),
 #  - prints the stripped program's size and its shared libraries (NEEDED),
 #  - installs the package of this machine with dpkg, runs
@@ -34,6 +35,13 @@ done
 
 [ $check -eq 1 ] || exit 0
 
+echo "== dependencies"
+for arch in "${archs[@]}"; do
+  depends=$(dpkg-deb --field "$out/prnupgrade_${version}_$arch.deb" Depends)
+  echo "$arch: $depends"
+  [[ $depends == *libusb-1.0-0* ]] || { echo "$arch: no dependency on libusb-1.0-0" >&2; exit 1; }
+done
+
 echo "== lintian"
 for arch in "${archs[@]}"; do
   deb=$out/prnupgrade_${version}_$arch.deb
@@ -64,7 +72,6 @@ if [ -f "$deb" ]; then
   echo "== install $deb"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  dpkg-deb --field "$deb" Depends
   $sudo dpkg -i "$deb"
   trap '$sudo dpkg --purge prnupgrade >/dev/null' EXIT
   release=$(/usr/bin/prnupgrade --version)
