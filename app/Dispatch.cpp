@@ -23,6 +23,7 @@ namespace {
 
 constexpr unsigned TOOL_MASK_UPLOAD_SPT = 32;
 constexpr size_t INFO_TEXT_SIZE = 8192;
+constexpr size_t LIST_TEXT_SIZE = 8192;
 
 int Finish(int code) {
     print_error_description(code);
@@ -52,26 +53,24 @@ bool UsbDeviceList(std::string& list) {
 }
 
 int ListUsbDevices() {
-    std::unique_ptr<char[]> text(new char[CComPortUsb::LIST_TEXT_SIZE]());
-    std::unique_ptr<char[]> error(new char[CComPortUsb::LIST_TEXT_SIZE]());
-    if (!CComPortUsb::GetDeviceList(text.get(), error.get(), nullptr)) {
+    std::string list;
+    if (!UsbDeviceList(list)) {
         printf("LIST USB DEVICES ERROR\n");
         return Finish(EXIT_GENERIC);
     }
-    printf("LIST USB DEVICES:\n%s\n", text.get());
+    printf("LIST USB DEVICES:\n%s\n", list.c_str());
     return Finish(EXIT_OK);
 }
 
 // "--ethdevlist": the printers that answer the network discovery.
-int EthDeviceList() {
-    static char list[8192];
-    static char errText[8192];
-    list[0] = '\0';
-    if (!CComPortEth::GetDeviceList(list, sizeof(list), errText)) {
+int ListEthDevices() {
+    std::vector<char> list(LIST_TEXT_SIZE, '\0');
+    std::vector<char> error(LIST_TEXT_SIZE, '\0');
+    if (!CComPortEth::GetDeviceList(list.data(), list.size(), error.data())) {
         printf("LIST ETH DEVICES ERROR\n");
-        return EXIT_GENERIC;
+        return Finish(EXIT_GENERIC);
     }
-    printf("LIST ETH DEVICES:\n%s\n", list);
+    printf("LIST ETH DEVICES:\n%s\n", list.data());
     return Finish(EXIT_OK);
 }
 
@@ -163,6 +162,6 @@ int RunFileOperation(ProgramSettings& s) {
 int RunOperation(ProgramSettings& settings) {
     if (settings.executetool) return RunTool(settings);
     if (settings.usbdevlist) return ListUsbDevices();
-    if (settings.ethdevlist) return EthDeviceList();
+    if (settings.ethdevlist) return ListEthDevices();
     return RunFileOperation(settings);
 }

@@ -39,12 +39,12 @@ bool WritePackages() {
         // The first generation's 3-byte length cannot hold 32 MiB: it is
         // measured with the largest data area it can carry.
         for (int generation : {1, 2}) {
-            mkfile::PackageSpec spec;
-            spec.generation = generation;
-            spec.key = 0x5B;  // odd key: the rotation changes every 4 bytes
-            spec.firmware = mkfile::Pattern(generation == 2 ? DATA_AREA : 0xFFFFFF, 3);
-            spec.numBanks = 32;
-            mkfile::Bytes file = mkfile::BuildPackage(spec);
+            mkfile::PackageLayout layout;
+            layout.generation = generation;
+            layout.key = 0x5B;  // odd key: the rotation changes every 4 bytes
+            layout.firmware = mkfile::Pattern(generation == 2 ? DATA_AREA : 0xFFFFFF, 3);
+            layout.numBanks = 32;
+            mkfile::Bytes file = mkfile::BuildPackage(layout);
             std::ofstream out(PackagePath(generation), std::ios::binary);
             out.write(reinterpret_cast<const char*>(file.data()),
                       static_cast<std::streamsize>(file.size()));

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "comm/IdentificationHandshake.h"
@@ -80,6 +81,79 @@ void LocationText(const uint8_t* location, char* out, size_t size) {
     }
 }
 
+// What went wrong with one device while visiting a device list.
+enum class Problem { Descriptor, Open, Serial };
+
+// What a visit does next: go on, stop, or stop keeping the device's handle
+// open (the visitor has taken it).
+enum class Step { GoOn, Stop, Keep };
+
+// Which devices a visit opens: the vendor id, the product id (null: any) and,
+// when withSerialIndex is set, only devices that name a serial-number string.
+struct DeviceFilter {
+    const char* vid;
+    const char* pid;
+    bool withSerialIndex;
+};
+
+// One opened device of a visit with its ids and serial-number text (empty
+// when it could not be read).
+struct VisitedDevice {
+    libusb_device* dev;
+    libusb_device_handle* handle;
+    const char* vid;
+    const char* pid;
+    const char* serial;
+};
+
+using ProblemVisitor = std::function<Step(Problem problem, const char* text)>;
+using DeviceVisitor = std::function<Step(const VisitedDevice& device)>;
+
+Step IgnoreProblem(Problem, const char*) { return Step::GoOn; }
+
+// Opens each device of the list that passes the filter, reads its serial
+// number and hands it to onDevice; the handle is closed afterwards unless
+// onDevice answers Step::Keep. Each failure is logged under `function` and
+// told to onProblem: Step::Stop ends the visit; otherwise a descriptor or open
+// failure passes on to the next device and a serial failure goes on with an
+// empty serial.
+void VisitDevices(const char* function, libusb_device* const* list, long count,
+                  const DeviceFilter& filter, const ProblemVisitor& onProblem,
+                  const DeviceVisitor& onDevice) {
+    for (long i = 0; i < count; ++i) {
+        libusb_device* dev = list[i];
+        char vid[8];
+        char pid[8];
+        uint8_t serialIndex = 0;
+        if (!ReadIds(dev, vid, pid, &serialIndex)) {
+            Log::WriteLogP(function, "%s", NO_DESCRIPTOR);
+            if (onProblem(Problem::Descriptor, NO_DESCRIPTOR) == Step::Stop) return;
+            continue;
+        }
+        if (strcmp(vid, filter.vid) != 0) continue;
+        if (filter.pid != nullptr && strcmp(pid, filter.pid) != 0) continue;
+        if (filter.withSerialIndex && serialIndex == 0) continue;
+        libusb_device_handle* handle = nullptr;
+        int result = libusb_open(dev, &handle);
+        if (result < 0) {
+            Log::WriteLogP(function, "%s", OpenFailureText(result));
+            if (onProblem(Problem::Open, OpenFailureText(result)) == Step::Stop) return;
+            continue;
+        }
+        char serial[SERIAL_BUFFER];
+        if (!ReadSerial(handle, serialIndex, serial)) {
+            Log::WriteLogP(function, "%s", NO_SERIAL);
+            if (onProblem(Problem::Serial, NO_SERIAL) == Step::Stop) {
+                libusb_close(handle);
+                return;
+            }
+        }
+        Step step = onDevice(VisitedDevice{dev, handle, vid, pid, serial});
+        if (step != Step::Keep) libusb_close(handle);
+        if (step != Step::GoOn) return;
+    }
+}
+
 // A libusb context with its device list, released at scope end.
 class ScopedList {
   public:
@@ -108,7 +182,7 @@ class ScopedList {
     bool Ok() const { return list_ != nullptr; }
     const char* Error() const { return error_; }
     long Count() const { return count_; }
-    libusb_device* At(long i) const { return list_[i]; }
+    libusb_device* const* Devices() const { return list_; }
 
   private:
     libusb_context* context_ = nullptr;
@@ -200,27 +274,26 @@ bool CComPortUsb::StartLibusb(const char* function) {
     return true;
 }
 
-bool CComPortUsb::Init(char* pid, char* addrNum) {
+bool CComPortUsb::StartSearch(const char* function, bool byWholeSerial, const char* vid,
+                              const char* pid, const char* addrNum) {
     bInitialised = true;
-    byWholeSerial_ = false;
+    byWholeSerial_ = byWholeSerial;
     CopyText(szPid, TEXT_SIZE, pid);
     CopyText(szAddrNum, TEXT_SIZE, addrNum);
-    CopyText(szVid, TEXT_SIZE, DEFAULT_VID);
+    CopyText(szVid, TEXT_SIZE, vid);
     SetLastError("");
-    if (!StartLibusb("Init")) return false;
+    return StartLibusb(function);
+}
+
+bool CComPortUsb::Init(char* pid, char* addrNum) {
+    if (!StartSearch("Init", false, DEFAULT_VID, pid, addrNum)) return false;
     // Text that does not start with a digit reads as 0.
     int number = static_cast<int>(strtol(szAddrNum, nullptr, 10));
     return FindDevice(DEFAULT_VID, szPid, number);
 }
 
 bool CComPortUsb::InitWithVid(char* vid, char* pid, char* serial) {
-    bInitialised = true;
-    byWholeSerial_ = true;
-    CopyText(szPid, TEXT_SIZE, pid);
-    CopyText(szAddrNum, TEXT_SIZE, serial);
-    CopyText(szVid, TEXT_SIZE, vid);
-    SetLastError("");
-    if (!StartLibusb("InitWithVid")) return false;
+    if (!StartSearch("InitWithVid", true, vid, pid, serial)) return false;
     return FindDeviceWithVid(szVid, szPid, szAddrNum);
 }
 
@@ -242,45 +315,25 @@ bool CComPortUsb::Find(const char* function, Match match, const char* vid, const
         bClaimed = false;
     }
     if (deviceList_ == nullptr || vid == nullptr || pid == nullptr) return false;
-    for (long i = 0; i < deviceCount_; ++i) {
-        libusb_device* dev = deviceList_[i];
-        char devVid[8];
-        char devPid[8];
-        uint8_t serialIndex = 0;
-        if (!ReadIds(dev, devVid, devPid, &serialIndex)) {
-            Log::WriteLogP(function, "%s", NO_DESCRIPTOR);
-            SetLastError(NO_DESCRIPTOR);
-            return false;
-        }
-        if (strcmp(devVid, vid) != 0 || strcmp(devPid, pid) != 0) continue;
-        libusb_device_handle* handle = nullptr;
-        int result = libusb_open(dev, &handle);
-        if (result < 0) {
-            Log::WriteLogP(function, "%s", OpenFailureText(result));
-            SetLastError(OpenFailureText(result));
-            return false;
-        }
-        char devSerial[SERIAL_BUFFER];
-        if (!ReadSerial(handle, serialIndex, devSerial)) {
-            Log::WriteLogP(function, "%s", NO_SERIAL);
-            SetLastError(NO_SERIAL);
-            if (match == Match::AddressNumber) {
-                libusb_close(handle);
-                return false;
-            }
-            devSerial[0] = '\0';  // by whole serial: unreadable counts as empty
-        }
-        bool matches = devSerial[0] == '\0' || (match == Match::AddressNumber
-                                                    ? LastChar(devSerial) - '0' == addrNum
-                                                    : strcmp(devSerial, serial ? serial : "") == 0);
-        if (!matches) {
-            libusb_close(handle);
-            continue;
-        }
-        handle_ = handle;
-        return PrepareDevice(function, match);
-    }
-    return false;
+    bool prepared = false;
+    auto onProblem = [&](Problem problem, const char* text) {
+        SetLastError(text);
+        // By whole serial an unreadable serial counts as empty.
+        return problem == Problem::Serial && match == Match::WholeSerial ? Step::GoOn : Step::Stop;
+    };
+    auto onDevice = [&](const VisitedDevice& device) {
+        bool matches =
+            device.serial[0] == '\0' ||
+            (match == Match::AddressNumber ? LastChar(device.serial) - '0' == addrNum
+                                           : strcmp(device.serial, serial ? serial : "") == 0);
+        if (!matches) return Step::GoOn;
+        handle_ = device.handle;
+        prepared = PrepareDevice(function, match);
+        return Step::Keep;
+    };
+    VisitDevices(function, deviceList_, deviceCount_, DeviceFilter{vid, pid, false}, onProblem,
+                 onDevice);
+    return prepared;
 }
 
 // Endpoints of interface 0 and the kernel drivers to detach.
@@ -352,27 +405,21 @@ bool CComPortUsb::Close() {
 }
 
 bool CComPortUsb::ReOpen() {
-    char pid[TEXT_SIZE];
-    char vid[TEXT_SIZE];
-    char addrNum[TEXT_SIZE];
-    CopyText(pid, sizeof pid, szPid);
-    CopyText(vid, sizeof vid, szVid);
-    CopyText(addrNum, sizeof addrNum, szAddrNum);
     Close();
-    bool found = bInitialised ? Init(pid, addrNum) : InitWithVid(vid, pid, addrNum);
-    if (!found) return false;
+    // A link that was never initialised is looked for by its whole serial.
+    if (!Reconnect(!bInitialised)) return false;
     return Open();
 }
 
-// Finds the printer again with the form of Init that found it last.
-bool CComPortUsb::Reconnect() {
+bool CComPortUsb::Reconnect(bool byWholeSerial) {
+    // Copies: Init and InitWithVid write the link's own texts.
     char pid[TEXT_SIZE];
     char vid[TEXT_SIZE];
     char addrNum[TEXT_SIZE];
     CopyText(pid, sizeof pid, szPid);
     CopyText(vid, sizeof vid, szVid);
     CopyText(addrNum, sizeof addrNum, szAddrNum);
-    return byWholeSerial_ ? InitWithVid(vid, pid, addrNum) : Init(pid, addrNum);
+    return byWholeSerial ? InitWithVid(vid, pid, addrNum) : Init(pid, addrNum);
 }
 
 unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
@@ -380,7 +427,8 @@ unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (err == nullptr) err = &dummy;
     SetLastError("");
     if (!bClaimed) {
-        if (!Reconnect()) {
+        // Finds the printer again with the form of Init that found it last.
+        if (!Reconnect(byWholeSerial_)) {
             *err = 1;
             SetLastError("Write Error---> error to reinit device");
             return 0;
@@ -509,34 +557,20 @@ bool CComPortUsb::SaveLocationCurrentDevice() {
     }
     ScopedList list(fn);
     if (!list.Ok()) return false;
-    for (long i = 0; i < list.Count(); ++i) {
-        libusb_device* dev = list.At(i);
-        char vid[8];
-        char pid[8];
-        uint8_t serialIndex = 0;
-        if (!ReadIds(dev, vid, pid, &serialIndex)) {
-            Log::WriteLogP(fn, "%s", NO_DESCRIPTOR);
-            continue;
-        }
-        if (strcmp(vid, szVid) != 0 || strcmp(pid, szPid) != 0 || serialIndex == 0) continue;
-        libusb_device_handle* handle = nullptr;
-        int result = libusb_open(dev, &handle);
-        if (result < 0) {
-            Log::WriteLogP(fn, "%s", OpenFailureText(result));
-            continue;
-        }
-        char serial[SERIAL_BUFFER];
-        if (!ReadSerial(handle, serialIndex, serial)) Log::WriteLogP(fn, "%s", NO_SERIAL);
-        libusb_close(handle);
-        // The address number is one character: the last one of the serial.
-        if (szAddrNum[1] != '\0' || LastChar(serial) != szAddrNum[0]) continue;
-        memset(location, 0, sizeof location);
-        libusb_get_port_numbers(dev, location, LOCATION_SIZE);
-        char text[LOCATION_SIZE + 4];
-        LocationText(location, text, sizeof text);
-        Log::WriteLogP(fn, "Vid:%s, Pid:%s, AddrNum:%s, Location: %s", szVid, szPid, szAddrNum,
-                       text);
-    }
+    VisitDevices(fn, list.Devices(), list.Count(), DeviceFilter{szVid, szPid, true}, IgnoreProblem,
+                 [&](const VisitedDevice& device) {
+                     // The address number is one character: the last one of the serial.
+                     if (szAddrNum[1] != '\0' || LastChar(device.serial) != szAddrNum[0]) {
+                         return Step::GoOn;
+                     }
+                     memset(location, 0, sizeof location);
+                     libusb_get_port_numbers(device.dev, location, LOCATION_SIZE);
+                     char text[LOCATION_SIZE + 4];
+                     LocationText(location, text, sizeof text);
+                     Log::WriteLogP(fn, "Vid:%s, Pid:%s, AddrNum:%s, Location: %s", szVid, szPid,
+                                    szAddrNum, text);
+                     return Step::GoOn;
+                 });
     Log::WriteLogP(fn, "%s", "SaveLocationCurrentDevice End");
     return true;
 }
@@ -550,35 +584,21 @@ bool CComPortUsb::RestoreAddrNumFrmLocatio() {
     }
     ScopedList list(fn);
     if (!list.Ok()) return false;
-    for (long i = 0; i < list.Count(); ++i) {
-        libusb_device* dev = list.At(i);
-        char vid[8];
-        char pid[8];
-        uint8_t serialIndex = 0;
-        if (!ReadIds(dev, vid, pid, &serialIndex)) {
-            Log::WriteLogP(fn, "%s", NO_DESCRIPTOR);
-            continue;
-        }
-        if (strcmp(vid, szVid) != 0 || strcmp(pid, szPid) != 0 || serialIndex == 0) continue;
-        libusb_device_handle* handle = nullptr;
-        int result = libusb_open(dev, &handle);
-        if (result < 0) {
-            Log::WriteLogP(fn, "%s", OpenFailureText(result));
-            continue;
-        }
-        char serial[SERIAL_BUFFER];
-        if (!ReadSerial(handle, serialIndex, serial)) Log::WriteLogP(fn, "%s", NO_SERIAL);
-        libusb_close(handle);
-        uint8_t ports[LOCATION_SIZE] = {0};
-        libusb_get_port_numbers(dev, ports, LOCATION_SIZE);
-        if (memcmp(ports, location, LOCATION_SIZE) != 0 || serial[0] == '\0') continue;
-        szAddrNum[0] = LastChar(serial);
-        szAddrNum[1] = '\0';
-        char text[LOCATION_SIZE + 4];
-        LocationText(location, text, sizeof text);
-        Log::WriteLogP(fn, "New info Vid:%s, Pid:%s, AddrNum:%s, Location: %s", szVid, szPid,
-                       szAddrNum, text);
-    }
+    VisitDevices(fn, list.Devices(), list.Count(), DeviceFilter{szVid, szPid, true}, IgnoreProblem,
+                 [&](const VisitedDevice& device) {
+                     uint8_t ports[LOCATION_SIZE] = {0};
+                     libusb_get_port_numbers(device.dev, ports, LOCATION_SIZE);
+                     if (memcmp(ports, location, LOCATION_SIZE) != 0 || device.serial[0] == '\0') {
+                         return Step::GoOn;
+                     }
+                     szAddrNum[0] = LastChar(device.serial);
+                     szAddrNum[1] = '\0';
+                     char text[LOCATION_SIZE + 4];
+                     LocationText(location, text, sizeof text);
+                     Log::WriteLogP(fn, "New info Vid:%s, Pid:%s, AddrNum:%s, Location: %s", szVid,
+                                    szPid, szAddrNum, text);
+                     return Step::GoOn;
+                 });
     Log::WriteLogP(fn, "%s", "RestoreAddrNumFrmLocatio End");
     return true;
 }
@@ -596,38 +616,23 @@ bool CComPortUsb::GetDeviceList(char* out, char* errText, const char* vid, size_
     const char* wanted = vid != nullptr ? vid : DEFAULT_VID;
     bool result = true;
     size_t used = 0;
-    for (long i = 0; i < list.Count(); ++i) {
-        libusb_device* dev = list.At(i);
-        char devVid[8];
-        char devPid[8];
-        uint8_t serialIndex = 0;
-        if (!ReadIds(dev, devVid, devPid, &serialIndex)) {
-            Log::WriteLogP(fn, "%s", NO_DESCRIPTOR);
-            CopyText(errText, errSize, NO_DESCRIPTOR);
-            continue;
-        }
-        if (strcmp(devVid, wanted) != 0) continue;
-        libusb_device_handle* handle = nullptr;
-        int opened = libusb_open(dev, &handle);
-        if (opened < 0) {
-            Log::WriteLogP(fn, "%s", OpenFailureText(opened));
-            CopyText(errText, errSize, OpenFailureText(opened));
-            continue;
-        }
-        char serial[SERIAL_BUFFER];
-        if (!ReadSerial(handle, serialIndex, serial)) {
-            Log::WriteLogP(fn, "%s", NO_SERIAL);
-            CopyText(errText, errSize, NO_SERIAL);
-            if (vid == nullptr) result = false;
-        }
-        libusb_close(handle);
-        int n = snprintf(out + used, outSize - used, "%s|%s|%s\n", devVid, devPid, serial);
+    auto onProblem = [&](Problem problem, const char* text) {
+        CopyText(errText, errSize, text);
+        if (problem == Problem::Serial && vid == nullptr) result = false;
+        return Step::GoOn;
+    };
+    auto onDevice = [&](const VisitedDevice& device) {
+        int n = snprintf(out + used, outSize - used, "%s|%s|%s\n", device.vid, device.pid,
+                         device.serial);
         if (n < 0 || static_cast<size_t>(n) >= outSize - used) {
             out[used] = '\0';  // the line does not fit: leave it out whole
             Log::WriteLogP(fn, "%s", "device list text full");
-            break;
+            return Step::Stop;
         }
         used += static_cast<size_t>(n);
-    }
+        return Step::GoOn;
+    };
+    VisitDevices(fn, list.Devices(), list.Count(), DeviceFilter{wanted, nullptr, false}, onProblem,
+                 onDevice);
     return result;
 }

@@ -78,11 +78,17 @@ class CComPortUsb : public CComPort {
     enum class Match { AddressNumber, WholeSerial };
 
     bool StartLibusb(const char* function);
+    // The start of Init and InitWithVid: keeps the ids, clears the last
+    // error and starts libusb.
+    bool StartSearch(const char* function, bool byWholeSerial, const char* vid, const char* pid,
+                     const char* addrNum);
     void ReleaseLibusb();
     bool Find(const char* function, Match match, const char* vid, const char* pid, int addrNum,
               const char* serial);
     bool PrepareDevice(const char* function, Match match);
-    bool Reconnect();
+    // Finds the printer again with the ids it was looked for with last:
+    // through InitWithVid when byWholeSerial is set, else through Init.
+    bool Reconnect(bool byWholeSerial);
     void SetLastError(const char* text);
     // Transfer time-out in milliseconds: base x multiplier, never 0 ("wait forever").
     unsigned TransferTimeout(int baseMs) const;

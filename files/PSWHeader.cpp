@@ -28,6 +28,17 @@ std::string PSWHeader::ReadText(const unsigned char* p, size_t length) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
+void PSWHeader::ReadAddressAndRelease(const unsigned char* p, uint32_t& addrStart,
+                                      std::string& relHeaderSupp, std::string& headerType) {
+    static const char* const fn = "ExtractHederInfo";
+    addrStart = ReadBE(p, 4);
+    Log::WriteLogP(fn, "uiAddrStart: %d", static_cast<int>(addrStart));
+    relHeaderSupp = ReadText(p + 4, 3);
+    Log::WriteLogP(fn, "strRelHeaderSupp: %s", relHeaderSupp.c_str());
+    headerType = ReadText(p + 7, 1);
+    Log::WriteLogP(fn, "strHeaderType: %s", headerType.c_str());
+}
+
 bool PSWHeader::CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,
                           int64_t count, ByteBuffer& buffer, uint32_t& bufferSize,
                           const char* what) {

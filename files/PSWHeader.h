@@ -56,6 +56,10 @@ class PSWHeader {
     static int32_t ReadSigned(unsigned char b) { return b >= 128 ? b - 256 : b; }
     // Fixed-length text field, cut at a NUL byte.
     static std::string ReadText(const unsigned char* p, size_t length);
+    // The 8 bytes from p: start address (4 bytes), supported header release
+    // (3 characters) and header type (1 character), each logged as read.
+    static void ReadAddressAndRelease(const unsigned char* p, uint32_t& addrStart,
+                                      std::string& relHeaderSupp, std::string& headerType);
     // Copies count bytes from binData at offset into buffer; false when the
     // range is not inside the data area.
     static bool CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,

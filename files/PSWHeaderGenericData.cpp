@@ -13,11 +13,6 @@ int PSWHeaderGenericData::ExtractHederInfo(const unsigned char* data, int64_t si
     Log::WriteLogP(fn, "iBlock: %d", iBlock);
     iTotBlocks = r[2];
     Log::WriteLogP(fn, "iTotBlocks: %d", iTotBlocks);
-    uiAddrStart = ReadBE(r + 3, 4);
-    Log::WriteLogP(fn, "uiAddrStart: %d", static_cast<int>(uiAddrStart));
-    strRelHeaderSupp = ReadText(r + 7, 3);
-    Log::WriteLogP(fn, "strRelHeaderSupp: %s", strRelHeaderSupp.c_str());
-    strHeaderType = ReadText(r + 10, 1);
-    Log::WriteLogP(fn, "strHeaderType: %s", strHeaderType.c_str());
+    ReadAddressAndRelease(r + 3, uiAddrStart, strRelHeaderSupp, strHeaderType);
     return HEADER_OK;
 }

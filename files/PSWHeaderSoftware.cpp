@@ -12,12 +12,7 @@ int PSWHeaderSoftware::ExtractHederInfo(const unsigned char* data, int64_t size,
     const unsigned char* r = data + position;
     iPswType = r[0] == 's' ? 1 : 0;
     if (iPswType == 1) {
-        uiAddrStart = ReadBE(r + 3, 4);
-        Log::WriteLogP(fn, "uiAddrStart: %d", static_cast<int>(uiAddrStart));
-        strRelHeaderSupp = ReadText(r + 7, 3);
-        Log::WriteLogP(fn, "strRelHeaderSupp: %s", strRelHeaderSupp.c_str());
-        strHeaderType = ReadText(r + 10, 1);
-        Log::WriteLogP(fn, "strHeaderType: %s", strHeaderType.c_str());
+        ReadAddressAndRelease(r + 3, uiAddrStart, strRelHeaderSupp, strHeaderType);
         bex = r[11];
     } else {
         iNumBank = r[1];

@@ -1,17 +1,11 @@
 #pragma once
 
-#include "files/PSWHeader.h"
+#include "files/PSWHeaderLoader.h"
 
-// USB loader record, marker "u": read and logged only.
-class PSWHeaderUSBLoader : public PSWHeader {
+// USB loader record, marker "u".
+class PSWHeaderUSBLoader : public PSWHeaderLoader {
   public:
     static const char* const HeaderMarker[];
 
-    PSWHeaderUSBLoader() : PSWHeader(HTYPE_USBLOADER) {}
-    int ExtractHederInfo(const unsigned char* data, int64_t size, int64_t position,
-                         bool& carriesUpgrade) override;
-
-    uint32_t uiAddrStart = 0;
-    std::string strRelHeaderSupp;
-    std::string strHeaderType;
+    PSWHeaderUSBLoader() : PSWHeaderLoader(HTYPE_USBLOADER) {}
 };

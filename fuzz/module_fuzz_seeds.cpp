@@ -1,31 +1,28 @@
 // Seeds for module_fuzz: module files of several types and scrambling modes.
-#include <cstdio>
 #include <string>
 
 #include "fuzz/FuzzSeeds.h"
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-        return 2;
-    }
+static bool WriteSeeds(const char* folder) {
     bool ok = true;
     int n = 0;
     for (const char* letter : {"F", "D", "N", "X"}) {
         for (int mode : {-1, 0, 1}) {
-            mkfile::ModuleSpec spec;
-            spec.typeLetter = letter;
-            spec.enmode = mode;
-            spec.key = mode == -1 ? 0 : 0x5D;
-            spec.crlf = n % 5 == 4;
-            spec.payload.clear();
-            mkfile::AddFontEntry(spec.payload, "FONT", n);
+            mkfile::ModuleLayout layout;
+            layout.typeLetter = letter;
+            layout.enmode = mode;
+            layout.key = mode == -1 ? 0 : 0x5D;
+            layout.crlf = n % 5 == 4;
+            layout.payload.clear();
+            mkfile::AddFontEntry(layout.payload, "FONT", n);
             mkfile::Bytes tail = mkfile::Pattern(20, static_cast<uint8_t>(n));
-            spec.payload.insert(spec.payload.end(), tail.begin(), tail.end());
-            ok = fuzzseeds::Write(argv[1], "module_" + std::to_string(n++),
-                                  mkfile::BuildModule(spec)) &&
+            layout.payload.insert(layout.payload.end(), tail.begin(), tail.end());
+            ok = fuzzseeds::Write(folder, "module_" + std::to_string(n++),
+                                  mkfile::BuildModule(layout)) &&
                  ok;
         }
     }
-    return ok ? 0 : 1;
+    return ok;
 }
+
+int main(int argc, char** argv) { return fuzzseeds::Main(argc, argv, WriteSeeds); }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -107,6 +109,9 @@ class ProtocollFields {
     // count text fields from field first on, each added to record.
     template <typename Record>
     bool ReadLines(Record* record, int first, int count, const char* function, bool numbered) const;
+    // An ID-list answer: the count at field 2 (logged after countLabel), the
+    // IDs from field 3 on, each handed to add, then the checksum.
+    bool ReadIDList(const char* countLabel, const std::function<void(uint64_t id)>& add) const;
 
     void* DecodeProtocolVersion();
     void* DecodeHeaderSetup();

@@ -140,19 +140,24 @@ void* ProtocollFields::DecodeHeaderSetup() {
     return header.release();
 }
 
-void* ProtocollFields::DecodeIDList() {
+bool ProtocollFields::ReadIDList(const char* countLabel,
+                                 const std::function<void(uint64_t id)>& add) const {
     const ProtocollFieldInfo* count = IntField(2, kDecode);
-    if (count == nullptr) return nullptr;
-    Log::WriteLogP(kDecode, "Total Number of ID : %d", count->iValue);
-    std::unique_ptr<SetupItemIDList> list(new SetupItemIDList());
+    if (count == nullptr) return false;
+    Log::WriteLogP(kDecode, "%s%d", countLabel, count->iValue);
     int i = 0;
     for (; i < count->iValue; ++i) {
         const ProtocollFieldInfo* id = IntField(3 + i, kDecode);
-        if (id == nullptr) return nullptr;
-        list->AddID(static_cast<uint64_t>(id->iValue));
+        if (id == nullptr) return false;
+        add(static_cast<uint64_t>(id->iValue));
         Log::WriteLogP(kDecode, "%02d - %d", i + 1, id->iValue);
     }
-    if (!CheckChecksum(1, 2 + i, kDecode)) return nullptr;
+    return CheckChecksum(1, 2 + i, kDecode);
+}
+
+void* ProtocollFields::DecodeIDList() {
+    std::unique_ptr<SetupItemIDList> list(new SetupItemIDList());
+    if (!ReadIDList("Total Number of ID : ", [&](uint64_t id) { list->AddID(id); })) return nullptr;
     return list.release();
 }
 

@@ -74,18 +74,10 @@ void* ProtocollFields::DecodeLogosType() {
 }
 
 void* ProtocollFields::DecodeLogosIDList() {
-    const ProtocollFieldInfo* count = IntField(2, kDecode);
-    if (count == nullptr) return nullptr;
-    Log::WriteLogP(kDecode, "Total Number of Logos ID : %d", count->iValue);
     std::unique_ptr<LogosIDList> list(new LogosIDList());
-    int i = 0;
-    for (; i < count->iValue; ++i) {
-        const ProtocollFieldInfo* id = IntField(3 + i, kDecode);
-        if (id == nullptr) return nullptr;
-        list->AddID(static_cast<uint64_t>(id->iValue));
-        Log::WriteLogP(kDecode, "%02d - %d", i + 1, id->iValue);
+    if (!ReadIDList("Total Number of Logos ID : ", [&](uint64_t id) { list->AddID(id); })) {
+        return nullptr;
     }
-    if (!CheckChecksum(1, 2 + i, kDecode)) return nullptr;
     return list.release();
 }
 

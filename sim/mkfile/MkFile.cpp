@@ -77,40 +77,40 @@ void AddFontEntry(Bytes& payload, const std::string& name, int code) {
     payload.insert(payload.end(), entry.begin(), entry.end());
 }
 
-Bytes BuildModule(const ModuleSpec& spec) {
+Bytes BuildModule(const ModuleLayout& layout) {
     const size_t headerLength = 4102;
-    const size_t n = headerLength + spec.payload.size() + 6;
+    const size_t n = headerLength + layout.payload.size() + 6;
     Bytes out(n, 0);
     PutText(out, 0, "VRMOD", 6);
-    out[10] = static_cast<uint8_t>(spec.orderMark);
-    const std::string eol = spec.crlf ? "\r\n" : "\n";
+    out[10] = static_cast<uint8_t>(layout.orderMark);
+    const std::string eol = layout.crlf ? "\r\n" : "\n";
     std::string text = eol;
     auto line = [&](const std::string& key, const std::string& value) {
         text += key + value + eol;
     };
-    line("REL:", spec.release);
-    line("MOD_ID:", spec.typeLetter);
-    line("DATE:", spec.date);
-    line("CODE:", spec.code);
-    if (spec.fileSize != -2) {
-        long long size = spec.fileSize == -1 ? static_cast<long long>(n) - 12 : spec.fileSize;
+    line("REL:", layout.release);
+    line("MOD_ID:", layout.typeLetter);
+    line("DATE:", layout.date);
+    line("CODE:", layout.code);
+    if (layout.fileSize != -2) {
+        long long size = layout.fileSize == -1 ? static_cast<long long>(n) - 12 : layout.fileSize;
         line("FILE_SIZE:", std::to_string(size));
     }
-    line("FACTORY:", spec.factory);
-    line("NOTE:", spec.note);
-    if (spec.enmode >= 0) line("ENMODE:", std::to_string(spec.enmode));
-    for (const std::string& extra : spec.extraLines) text += extra + eol;
+    line("FACTORY:", layout.factory);
+    line("NOTE:", layout.note);
+    if (layout.enmode >= 0) line("ENMODE:", std::to_string(layout.enmode));
+    for (const std::string& extra : layout.extraLines) text += extra + eol;
     if (11 + text.size() > 4101) throw std::length_error("module header text too long");
     PutText(out, 11, text, text.size());
-    out[4101] = spec.key;
-    std::copy(spec.payload.begin(), spec.payload.end(), out.begin() + headerLength);
+    out[4101] = layout.key;
+    std::copy(layout.payload.begin(), layout.payload.end(), out.begin() + headerLength);
     // The last 12 bytes of the checksummed body stay plain.
-    if (spec.payload.size() > 12) {
-        size_t scrambled = spec.payload.size() - 12;
-        if (spec.enmode == 1) {
-            ScrambleMode1(spec.key, out.data() + headerLength, scrambled);
-        } else if (spec.enmode == 0 || (spec.enmode < 0 && spec.key == 0)) {
-            ScramblePackage(spec.key, out.data() + headerLength, scrambled);
+    if (layout.payload.size() > 12) {
+        size_t scrambled = layout.payload.size() - 12;
+        if (layout.enmode == 1) {
+            ScrambleMode1(layout.key, out.data() + headerLength, scrambled);
+        } else if (layout.enmode == 0 || (layout.enmode < 0 && layout.key == 0)) {
+            ScramblePackage(layout.key, out.data() + headerLength, scrambled);
         }
     }
     ChecksumPair sums = Checksum(out.data() + 6, n - 12);
@@ -119,11 +119,11 @@ Bytes BuildModule(const ModuleSpec& spec) {
     return out;
 }
 
-Bytes BuildPackage(const PackageSpec& spec) {
-    const bool second = spec.generation == 2;
-    const bool firmwareModule = second && !spec.firmware.empty();
-    const size_t records = 2 + spec.logos.size() + spec.fonts.size() + spec.modules.size() +
-                           (firmwareModule ? 1 : 0) + spec.extraRecords.size();
+Bytes BuildPackage(const PackageLayout& layout) {
+    const bool second = layout.generation == 2;
+    const bool firmwareModule = second && !layout.firmware.empty();
+    const size_t records = 2 + layout.logos.size() + layout.fonts.size() + layout.modules.size() +
+                           (firmwareModule ? 1 : 0) + layout.extraRecords.size();
     const size_t binRecord = second ? 5 : 8;
     const size_t dataStart = records * 32 + binRecord;
 
@@ -133,7 +133,7 @@ Bytes BuildPackage(const PackageSpec& spec) {
         data.insert(data.end(), blob.begin(), blob.end());
         return offset;
     };
-    if (!second) place(spec.firmware);
+    if (!second) place(layout.firmware);
 
     Bytes head(records * 32 + binRecord, 0);
     size_t r = 0;
@@ -142,49 +142,50 @@ Bytes BuildPackage(const PackageSpec& spec) {
     // Printer record.
     size_t at = record();
     head[at] = 'P';
-    PutText(head, at + 1, spec.model, 8);
-    PutText(head, at + 9, spec.releaseHW, 2);
-    PutText(head, at + 11, spec.releasePSW, 3);
-    PutText(head, at + 14, spec.date, 6);
-    head[at + 20] = spec.numBanks;
-    head[at + 21] = spec.key == 0 ? spec.gsiLow : static_cast<uint8_t>(~(spec.gsiLow ^ spec.key));
-    head[at + 22] = static_cast<uint8_t>(spec.comType);
-    head[at + 23] = spec.key;
+    PutText(head, at + 1, layout.model, 8);
+    PutText(head, at + 9, layout.releaseHW, 2);
+    PutText(head, at + 11, layout.releasePSW, 3);
+    PutText(head, at + 14, layout.date, 6);
+    head[at + 20] = layout.numBanks;
+    head[at + 21] =
+        layout.key == 0 ? layout.gsiLow : static_cast<uint8_t>(~(layout.gsiLow ^ layout.key));
+    head[at + 22] = static_cast<uint8_t>(layout.comType);
+    head[at + 23] = layout.key;
     head[at + 24] = second ? '2' : '1';
-    head[at + 25] = spec.gsiHigh;
+    head[at + 25] = layout.gsiHigh;
 
     // Software record.
     at = record();
-    const uint8_t bex = spec.upgrade ? 0xAA : 0x00;
+    const uint8_t bex = layout.upgrade ? 0xAA : 0x00;
     if (second) {
         head[at] = 's';
         PutBE(head, at + 3, static_cast<uint32_t>(dataStart), 4);
         PutText(head, at + 7, "100", 3);
         PutText(head, at + 10, "S", 1);
         head[at + 11] = bex;
-        PutBE(head, at + 12, spec.family, 2);
-        PutBE(head, at + 14, spec.modelId, 2);
-        PutBE(head, at + 16, spec.customization, 2);
+        PutBE(head, at + 12, layout.family, 2);
+        PutBE(head, at + 14, layout.modelId, 2);
+        PutBE(head, at + 16, layout.customization, 2);
     } else {
         head[at] = 'S';
         head[at + 1] = 1;
-        head[at + 2] = spec.numBanks;
+        head[at + 2] = layout.numBanks;
         PutBE(head, at + 3, 0, 3);
         head[at + 6] = bex;
-        PutBE(head, at + 7, spec.family, 2);
-        PutBE(head, at + 9, spec.modelId, 2);
-        PutBE(head, at + 11, spec.customization, 2);
+        PutBE(head, at + 7, layout.family, 2);
+        PutBE(head, at + 9, layout.modelId, 2);
+        PutBE(head, at + 11, layout.customization, 2);
     }
 
     uint8_t k = 0;
-    for (const PackageLogo& logo : spec.logos) {
+    for (const PackageLogo& logo : layout.logos) {
         Bytes bitmap =
             logo.bitmap.empty() ? Pattern(size_t(logo.width / 8) * logo.height, 7) : logo.bitmap;
         size_t offset = place(bitmap);
         at = record();
         head[at] = second ? 'l' : 'L';
         head[at + 1] = ++k;
-        head[at + 2] = static_cast<uint8_t>(spec.logos.size());
+        head[at + 2] = static_cast<uint8_t>(layout.logos.size());
         PutBE(head, at + 3, logo.width, 2);
         PutBE(head, at + 5, logo.height, 2);
         if (second) {
@@ -198,7 +199,7 @@ Bytes BuildPackage(const PackageSpec& spec) {
         }
     }
     k = 0;
-    for (const PackageFont& font : spec.fonts) {
+    for (const PackageFont& font : layout.fonts) {
         int width = font.sizeX + font.marginRight;
         size_t size = size_t((width + 7) / 8) * font.sizeY * (font.asciiEnd - font.asciiStart + 1);
         Bytes glyphs = font.glyphs.empty() ? Pattern(size, 9) : font.glyphs;
@@ -206,7 +207,7 @@ Bytes BuildPackage(const PackageSpec& spec) {
         at = record();
         head[at] = second ? 'f' : 'F';
         head[at + 1] = ++k;
-        head[at + 2] = static_cast<uint8_t>(spec.fonts.size());
+        head[at + 2] = static_cast<uint8_t>(layout.fonts.size());
         head[at + 3] = font.sizeX;
         head[at + 4] = font.sizeY;
         head[at + 5] = font.asciiStart;
@@ -244,20 +245,20 @@ Bytes BuildPackage(const PackageSpec& spec) {
         PutBE(head, rec + 14, bankDim, 3);
     };
     const uint8_t totalModules =
-        static_cast<uint8_t>(spec.modules.size() + (firmwareModule ? 1 : 0));
+        static_cast<uint8_t>(layout.modules.size() + (firmwareModule ? 1 : 0));
     uint8_t number = 0;
     if (firmwareModule) {
-        uint32_t bankDim =
-            spec.bankSize
-                ? spec.bankSize
-                : static_cast<uint32_t>(spec.firmware.size() / (spec.numBanks ? spec.numBanks : 1));
-        moduleRecord('s', spec.firmware, ++number, totalModules, spec.numBanks, bankDim);
+        uint32_t bankDim = layout.bankSize
+                               ? layout.bankSize
+                               : static_cast<uint32_t>(layout.firmware.size() /
+                                                       (layout.numBanks ? layout.numBanks : 1));
+        moduleRecord('s', layout.firmware, ++number, totalModules, layout.numBanks, bankDim);
     }
-    for (const PackageModule& module : spec.modules) {
+    for (const PackageModule& module : layout.modules) {
         moduleRecord(module.typeChar, module.file, ++number, totalModules, module.numBank,
                      module.bankDim);
     }
-    for (const Bytes& extra : spec.extraRecords) {
+    for (const Bytes& extra : layout.extraRecords) {
         at = record();
         for (size_t i = 0; i < extra.size() && i < 32; ++i) head[at + i] = extra[i];
     }
@@ -273,18 +274,18 @@ Bytes BuildPackage(const PackageSpec& spec) {
     } else {
         head[at] = '@';
         PutBE(head, at + 1, static_cast<uint32_t>(data.size()), 3);
-        head[at + 4] = spec.numBanks;
-        uint32_t bankSize =
-            spec.bankSize
-                ? spec.bankSize
-                : static_cast<uint32_t>(spec.firmware.size() / (spec.numBanks ? spec.numBanks : 1));
+        head[at + 4] = layout.numBanks;
+        uint32_t bankSize = layout.bankSize
+                                ? layout.bankSize
+                                : static_cast<uint32_t>(layout.firmware.size() /
+                                                        (layout.numBanks ? layout.numBanks : 1));
         PutBE(head, at + 5, bankSize, 3);
     }
     ChecksumPair plainSums = Checksum(data.data(), data.size());
-    ScramblePackage(spec.key, data.data(), data.size());
+    ScramblePackage(layout.key, data.data(), data.size());
     Bytes out = head;
     out.insert(out.end(), data.begin(), data.end());
-    if (spec.checksum) {
+    if (layout.checksum) {
         ChecksumPair sums = second ? Checksum(out.data() + 32, out.size() - 32) : plainSums;
         PutBE(out, 26, sums.sum1, 2);
         PutBE(out, 28, sums.sum2, 2);
@@ -302,18 +303,18 @@ uint16_t ZpdChecksum(const std::vector<std::string>& lines) {
     return static_cast<uint16_t>(sum % 65536);
 }
 
-std::string BuildZpd(const ZpdSpec& spec) {
+std::string BuildZpd(const ZpdLayout& layout) {
     std::vector<std::string> body;
     body.push_back("#>HB");
-    if (spec.deviceLine) body.push_back("#>DEV:" + spec.device + " REL:" + spec.release);
+    if (layout.deviceLine) body.push_back("#>DEV:" + layout.device + " REL:" + layout.release);
     body.push_back("#>HE");
-    body.insert(body.end(), spec.body.begin(), spec.body.end());
-    if (spec.end) body.push_back("#>ZPDEND");
-    const std::string eol = spec.crlf ? "\r\n" : "\n";
+    body.insert(body.end(), layout.body.begin(), layout.body.end());
+    if (layout.end) body.push_back("#>ZPDEND");
+    const std::string eol = layout.crlf ? "\r\n" : "\n";
     char checksum[8];
-    long value = spec.checksum >= 0 ? spec.checksum : ZpdChecksum(body);
+    long value = layout.checksum >= 0 ? layout.checksum : ZpdChecksum(body);
     snprintf(checksum, sizeof(checksum), "%04lX", value & 0xFFFF);
-    std::string out = "#>ZPD" + spec.version + eol + "#>CK:" + checksum + eol;
+    std::string out = "#>ZPD" + layout.version + eol + "#>CK:" + checksum + eol;
     for (const std::string& line : body) out += line + eol;
     return out;
 }

@@ -26,7 +26,7 @@ struct ChecksumPair {
 ChecksumPair Checksum(const uint8_t* data, size_t length);
 
 // ---- module files ----
-struct ModuleSpec {
+struct ModuleLayout {
     std::string typeLetter = "D";  // the "MOD_ID:" value
     std::string release = "1.00";
     std::string date = "20240101";
@@ -41,7 +41,7 @@ struct ModuleSpec {
     long long fileSize = -1;  // "FILE_SIZE:" value; -1 the right one (N - 12), -2 leaves it out
     std::vector<std::string> extraLines;  // more header lines, written as given
 };
-Bytes BuildModule(const ModuleSpec& spec);
+Bytes BuildModule(const ModuleLayout& layout);
 // Appends a 40-byte font entry ("FNT:", name, "N" and code when code >= 0).
 void AddFontEntry(Bytes& payload, const std::string& name, int code);
 // A payload of length bytes with a fixed pattern.
@@ -68,7 +68,7 @@ struct PackageFont {
     std::string name = "FONTA";
     Bytes glyphs;  // empty: a pattern of the size the record gives
 };
-struct PackageSpec {
+struct PackageLayout {
     int generation = 2;  // 2: type "2", lower-case markers, bin "?"; 1: upper-case, bin "@"
     std::string model = "PRN80";
     std::string releaseHW = "01";
@@ -93,10 +93,10 @@ struct PackageSpec {
     std::vector<PackageFont> fonts;
     std::vector<Bytes> extraRecords;  // raw records placed before the bin record (padded to 32)
 };
-Bytes BuildPackage(const PackageSpec& spec);
+Bytes BuildPackage(const PackageLayout& layout);
 
 // ---- ZPD scripts ----
-struct ZpdSpec {
+struct ZpdLayout {
     std::string version = "100";
     std::string device = "1234";
     std::string release = "0100";
@@ -106,7 +106,7 @@ struct ZpdSpec {
     bool crlf = false;
     long checksum = -1;  // -1: the right one
 };
-std::string BuildZpd(const ZpdSpec& spec);
+std::string BuildZpd(const ZpdLayout& layout);
 // The ZPD checksum of body lines (CR and LF left out), modulo 65536.
 uint16_t ZpdChecksum(const std::vector<std::string>& lines);
 

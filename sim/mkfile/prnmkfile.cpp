@@ -25,9 +25,18 @@
 namespace {
 
 int Usage() {
-    fprintf(stderr,
-            "usage: prnmkfile package|module|zpd|tamper -o FILE [options]\n"
-            "(see the comment at the top of prnmkfile.cpp for the options)\n");
+    fprintf(stderr, "%s",
+            "usage:\n"
+            "  prnmkfile package -o FILE [--gen 1|2] [--key N] [--no-checksum] [--no-upgrade]\n"
+            "            [--firmware-size N] [--banks N] [--module C:FILE] [--logo WxH]\n"
+            "            [--font XxY] [--release RRR] [--gsi HHHH] [--family N] [--model N]\n"
+            "            [--custom N]\n"
+            "  prnmkfile module -o FILE [--type L] [--key N] [--enmode N|none]\n"
+            "            [--payload-size N] [--font-entry NAME[:CODE]] [--crlf] [--release R]\n"
+            "            [--code C] [--date D] [--factory F] [--note T] [--file-size N]\n"
+            "  prnmkfile zpd -o FILE [--device HHHH] [--release RRRR] [--line TEXT]...\n"
+            "            [--no-device] [--no-end] [--crlf] [--checksum HHHH]\n"
+            "  prnmkfile tamper -o FILE [--release RRRR] [--size N] [--no-marker]\n");
     return 2;
 }
 
@@ -92,33 +101,33 @@ int Run(int argc, char** argv) {
 
     std::string bytes;
     if (kind == "package") {
-        mkfile::PackageSpec spec;
+        mkfile::PackageLayout layout;
         long firmwareSize = 4096;
         for (const auto& [name, value] : options) {
             if (name == "--gen")
-                spec.generation = static_cast<int>(Number(value));
+                layout.generation = static_cast<int>(Number(value));
             else if (name == "--key")
-                spec.key = static_cast<uint8_t>(Number(value));
+                layout.key = static_cast<uint8_t>(Number(value));
             else if (name == "--no-checksum")
-                spec.checksum = false;
+                layout.checksum = false;
             else if (name == "--no-upgrade")
-                spec.upgrade = false;
+                layout.upgrade = false;
             else if (name == "--firmware-size")
                 firmwareSize = Number(value);
             else if (name == "--banks")
-                spec.numBanks = static_cast<uint8_t>(Number(value));
+                layout.numBanks = static_cast<uint8_t>(Number(value));
             else if (name == "--release")
-                spec.releasePSW = value;
+                layout.releasePSW = value;
             else if (name == "--family")
-                spec.family = static_cast<uint16_t>(Number(value));
+                layout.family = static_cast<uint16_t>(Number(value));
             else if (name == "--model")
-                spec.modelId = static_cast<uint16_t>(Number(value));
+                layout.modelId = static_cast<uint16_t>(Number(value));
             else if (name == "--custom")
-                spec.customization = static_cast<uint16_t>(Number(value));
+                layout.customization = static_cast<uint16_t>(Number(value));
             else if (name == "--gsi") {
                 long gsi = Number(value, 16);
-                spec.gsiHigh = static_cast<uint8_t>(gsi >> 8);
-                spec.gsiLow = static_cast<uint8_t>(gsi);
+                layout.gsiHigh = static_cast<uint8_t>(gsi >> 8);
+                layout.gsiLow = static_cast<uint8_t>(gsi);
             } else if (name == "--module") {
                 mkfile::PackageModule module;
                 if (value.size() < 3 || value[1] != ':' ||
@@ -127,52 +136,52 @@ int Run(int argc, char** argv) {
                     return 2;
                 }
                 module.typeChar = value[0];
-                spec.modules.push_back(module);
+                layout.modules.push_back(module);
             } else if (name == "--logo") {
                 long w = 0, h = 0;
                 Pair(value, w, h);
-                spec.logos.push_back({static_cast<uint16_t>(w), static_cast<uint16_t>(h), {}});
+                layout.logos.push_back({static_cast<uint16_t>(w), static_cast<uint16_t>(h), {}});
             } else if (name == "--font") {
                 long x = 0, y = 0;
                 Pair(value, x, y);
                 mkfile::PackageFont font;
                 font.sizeX = static_cast<uint8_t>(x);
                 font.sizeY = static_cast<uint8_t>(y);
-                spec.fonts.push_back(font);
+                layout.fonts.push_back(font);
             } else {
                 return Usage();
             }
         }
-        spec.firmware = mkfile::Pattern(static_cast<size_t>(firmwareSize), 3);
-        mkfile::Bytes out = mkfile::BuildPackage(spec);
+        layout.firmware = mkfile::Pattern(static_cast<size_t>(firmwareSize), 3);
+        mkfile::Bytes out = mkfile::BuildPackage(layout);
         bytes.assign(out.begin(), out.end());
     } else if (kind == "module") {
-        mkfile::ModuleSpec spec;
+        mkfile::ModuleLayout layout;
         long payloadSize = 256;
         mkfile::Bytes fonts;
         for (const auto& [name, value] : options) {
             if (name == "--type")
-                spec.typeLetter = value;
+                layout.typeLetter = value;
             else if (name == "--key")
-                spec.key = static_cast<uint8_t>(Number(value));
+                layout.key = static_cast<uint8_t>(Number(value));
             else if (name == "--enmode")
-                spec.enmode = value == "none" ? -1 : static_cast<int>(Number(value));
+                layout.enmode = value == "none" ? -1 : static_cast<int>(Number(value));
             else if (name == "--payload-size")
                 payloadSize = Number(value);
             else if (name == "--crlf")
-                spec.crlf = true;
+                layout.crlf = true;
             else if (name == "--release")
-                spec.release = value;
+                layout.release = value;
             else if (name == "--code")
-                spec.code = value;
+                layout.code = value;
             else if (name == "--date")
-                spec.date = value;
+                layout.date = value;
             else if (name == "--factory")
-                spec.factory = value;
+                layout.factory = value;
             else if (name == "--note")
-                spec.note = value;
+                layout.note = value;
             else if (name == "--file-size")
-                spec.fileSize = Number(value);
+                layout.fileSize = Number(value);
             else if (name == "--font-entry") {
                 size_t colon = value.find(':');
                 int code = colon == std::string::npos
@@ -183,34 +192,34 @@ int Run(int argc, char** argv) {
                 return Usage();
             }
         }
-        spec.payload = fonts;
+        layout.payload = fonts;
         mkfile::Bytes pattern = mkfile::Pattern(static_cast<size_t>(payloadSize), 5);
-        spec.payload.insert(spec.payload.end(), pattern.begin(), pattern.end());
-        mkfile::Bytes out = mkfile::BuildModule(spec);
+        layout.payload.insert(layout.payload.end(), pattern.begin(), pattern.end());
+        mkfile::Bytes out = mkfile::BuildModule(layout);
         bytes.assign(out.begin(), out.end());
     } else if (kind == "zpd") {
-        mkfile::ZpdSpec spec;
+        mkfile::ZpdLayout layout;
         std::vector<std::string> lines;
         for (const auto& [name, value] : options) {
             if (name == "--device")
-                spec.device = value;
+                layout.device = value;
             else if (name == "--release")
-                spec.release = value;
+                layout.release = value;
             else if (name == "--line")
                 lines.push_back(value);
             else if (name == "--no-device")
-                spec.deviceLine = false;
+                layout.deviceLine = false;
             else if (name == "--no-end")
-                spec.end = false;
+                layout.end = false;
             else if (name == "--crlf")
-                spec.crlf = true;
+                layout.crlf = true;
             else if (name == "--checksum")
-                spec.checksum = Number(value, 16);
+                layout.checksum = Number(value, 16);
             else
                 return Usage();
         }
-        if (!lines.empty()) spec.body = lines;
-        bytes = mkfile::BuildZpd(spec);
+        if (!lines.empty()) layout.body = lines;
+        bytes = mkfile::BuildZpd(layout);
     } else if (kind == "tamper") {
         std::string release = "0104";
         long size = 32768;

@@ -65,11 +65,11 @@ class Mem {
     UMockdevIoctlData* data_;
 };
 
-std::vector<uint8_t> StringDescriptor(uint8_t index, const UsbDeviceSpec& spec) {
+std::vector<uint8_t> StringDescriptor(uint8_t index, const UsbDeviceConfig& layout) {
     if (index == 0) return {4, DESCRIPTOR_STRING, 0x09, 0x04};  // English (US)
-    if (index != USB_SERIAL_STRING_INDEX || !spec.hasSerial) return {};
+    if (index != USB_SERIAL_STRING_INDEX || !layout.hasSerial) return {};
     std::vector<uint8_t> d{0, DESCRIPTOR_STRING};
-    for (char c : spec.serial.substr(0, UsbDeviceSpec::MAX_SERIAL)) {
+    for (char c : layout.serial.substr(0, UsbDeviceConfig::MAX_SERIAL)) {
         d.push_back(static_cast<uint8_t>(c));
         d.push_back(0);
     }
@@ -79,12 +79,13 @@ std::vector<uint8_t> StringDescriptor(uint8_t index, const UsbDeviceSpec& spec) 
 
 }  // namespace
 
-UsbDeviceModel::UsbDeviceModel(const UsbDeviceSpec& spec, PrinterCore* core, ResetListener onReset)
-    : spec_(spec),
+UsbDeviceModel::UsbDeviceModel(const UsbDeviceConfig& layout, PrinterCore* core,
+                               ResetListener onReset)
+    : config_(layout),
       core_(core),
       onReset_(std::move(onReset)),
       handler_(umockdev_ioctl_base_new()),
-      driverBound_(!spec.driver.empty()) {
+      driverBound_(!layout.driver.empty()) {
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
 }
 
@@ -168,7 +169,7 @@ bool UsbDeviceModel::HandleIoctl(UMockdevIoctlClient* client) {
             } else if (!driverBound_) {
                 error = ENODATA;
             } else {
-                snprintf(getDriver->driver, sizeof getDriver->driver, "%s", spec_.driver.c_str());
+                snprintf(getDriver->driver, sizeof getDriver->driver, "%s", config_.driver.c_str());
             }
         } else if (request == USBDEVFS_IOCTL) {
             Mem c(arg, sizeof(usbdevfs_ioctl));
@@ -222,7 +223,7 @@ int UsbDeviceModel::DriverCommand(int interface, int code) {
         return 0;
     }
     if (code == static_cast<int>(USBDEVFS_CONNECT)) {
-        driverBound_ = !spec_.driver.empty() && !claimed_;
+        driverBound_ = !config_.driver.empty() && !claimed_;
         return 0;
     }
     return ENOTTY;
@@ -284,7 +285,7 @@ int UsbDeviceModel::ControlUrb(Urb& urb) {
     std::vector<uint8_t> answer;
     if (requestType == 0x80 && request == REQUEST_GET_DESCRIPTOR &&
         descriptorType == DESCRIPTOR_STRING) {
-        answer = StringDescriptor(descriptorIndex, spec_);
+        answer = StringDescriptor(descriptorIndex, config_);
     }
     if (answer.empty()) {
         SetUrbResult(urb, -EPIPE, 0);  // stall: request not supported
@@ -301,7 +302,7 @@ int UsbDeviceModel::ControlUrb(Urb& urb) {
 // short packet, or (with zero-length packets on) when the output runs dry.
 void UsbDeviceModel::FillInUrbs() {
     if (core_ == nullptr) return;
-    const size_t packet = spec_.MaxPacketSize();
+    const size_t packet = config_.MaxPacketSize();
     for (Urb& urb : urbs_) {
         if (urb.done || !urb.in) continue;
         usbdevfs_urb* u = UrbOf(urb.data);
@@ -313,7 +314,7 @@ void UsbDeviceModel::FillInUrbs() {
         u->actual_length = static_cast<int>(have);
         bool full = have == static_cast<size_t>(u->buffer_length);
         bool shortPacket = got % packet != 0;
-        bool zeroLength = spec_.zeroLengthPacket && !core_->HasOutput();
+        bool zeroLength = config_.zeroLengthPacket && !core_->HasOutput();
         if (full || shortPacket || zeroLength) {
             SetUrbResult(urb, 0, static_cast<int>(have));
         } else {

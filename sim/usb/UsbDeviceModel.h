@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "sim/usb/UsbDeviceSpec.h"
+#include "sim/usb/UsbDeviceConfig.h"
 
 class PrinterCore;
 struct _UMockdevIoctlBase;
@@ -23,12 +23,12 @@ class UsbDeviceModel {
     // Called (on the handler thread) when the host asks for a port reset.
     using ResetListener = std::function<void(UsbDeviceModel& device)>;
 
-    UsbDeviceModel(const UsbDeviceSpec& spec, PrinterCore* core, ResetListener onReset);
+    UsbDeviceModel(const UsbDeviceConfig& layout, PrinterCore* core, ResetListener onReset);
     ~UsbDeviceModel();
     UsbDeviceModel(const UsbDeviceModel&) = delete;
     UsbDeviceModel& operator=(const UsbDeviceModel&) = delete;
 
-    const UsbDeviceSpec& Spec() const { return spec_; }
+    const UsbDeviceConfig& Config() const { return config_; }
     // The umockdev handler object to attach to the device node.
     _UMockdevIoctlBase* Handler() const { return handler_; }
 
@@ -36,7 +36,7 @@ class UsbDeviceModel {
     uint64_t BytesReceived() const;
     // Bulk OUT transfers (URBs) taken since the device was added.
     uint64_t OutTransfers() const;
-    // True while the kernel driver named in the spec is bound to interface 0.
+    // True while the kernel driver named in the layout is bound to interface 0.
     bool DriverBound() const;
     bool InterfaceClaimed() const;
     // The device was unplugged: every waiting transfer ends with ENODEV.
@@ -66,7 +66,7 @@ class UsbDeviceModel {
     static void ReleaseUrb(Urb& urb);
     void SetUrbResult(Urb& urb, int status, int actualLength);
 
-    UsbDeviceSpec spec_;
+    UsbDeviceConfig config_;
     PrinterCore* core_;
     ResetListener onReset_;
     _UMockdevIoctlBase* handler_;

@@ -16,7 +16,7 @@
 #include "sim/UsbHook.h"
 #include "sim/core/PrinterCore.h"
 #include "sim/usb/UsbBusEvent.h"
-#include "sim/usb/UsbDeviceSpec.h"
+#include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbTestbed.h"
 
 namespace {
@@ -29,7 +29,7 @@ volatile sig_atomic_t g_signal = 0;
 void OnSignal(int sig) { g_signal = sig; }
 
 struct UsbModeOptions {
-    std::vector<UsbDeviceSpec> devices;
+    std::vector<UsbDeviceConfig> devices;
     std::vector<UsbBusEvent> events;
     bool empty = false;
     std::vector<std::string> command;
@@ -48,10 +48,10 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             return false;
         }
         if (word == "--device") {
-            UsbDeviceSpec spec;
-            spec.name = "d" + std::to_string(o.devices.size() + 1);
-            if (!ParseUsbDeviceSpec(args[++i], spec, error)) return false;
-            o.devices.push_back(spec);
+            UsbDeviceConfig layout;
+            layout.name = "d" + std::to_string(o.devices.size() + 1);
+            if (!ParseUsbDeviceConfig(args[++i], layout, error)) return false;
+            o.devices.push_back(layout);
         } else if (word == "--event") {
             UsbBusEvent event;
             if (!ParseUsbBusEvent(args[++i], event, error)) return false;
@@ -64,7 +64,7 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
         }
     }
     if (o.devices.empty() && !o.empty) {
-        UsbDeviceSpec printer;
+        UsbDeviceConfig printer;
         printer.name = "printer";
         printer.serial = "PR0011";
         printer.driver = "usblp";
@@ -113,18 +113,18 @@ void InstallSignalHandlers() {
 }  // namespace
 
 const char* UsbTransportUsage() {
-    return "\nEmulated USB bus: prnsim --usb [--device SPEC]... [--event SPEC]... [--empty]\n"
+    return "\nEmulated USB bus: prnsim --usb [--device DESC]... [--event DESC]... [--empty]\n"
            "                                [-- COMMAND ARGS...]\n"
            "  Runs COMMAND under umockdev's preload, so that its libusb sees the bus, and\n"
            "  exits with its exit code. Without a command, prints the environment to use\n"
            "  and waits for a signal.\n"
-           "  --device SPEC  a device, keys separated by commas:\n"
+           "  --device DESC  a device, keys separated by commas:\n"
            "      name=ID vid=HEX pid=HEX serial=TEXT noserial port=P[.P...] bus=N\n"
            "      driver=NAME (bound kernel driver) foreign (not the printer)\n"
            "      zlp=0|1 (zero-length packet after an answer) infirst (IN endpoint first)\n"
            "      speed=12|480 absent (plugged in later by an event)\n"
            "      default: name=printer,vid=0AE7,pid=0E15,serial=PR0011,port=1,driver=usblp\n"
-           "  --event SPEC   a bus change: trigger bytes=N (received by the printer),\n"
+           "  --event DESC   a bus change: trigger bytes=N (received by the printer),\n"
            "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
            "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
            "  --empty        no default printer (only root hubs)\n"
@@ -139,8 +139,8 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
         return 2;
     }
     UsbTestbed bus(&core);
-    for (const UsbDeviceSpec& spec : options.devices) {
-        if (!bus.Declare(spec, error)) {
+    for (const UsbDeviceConfig& layout : options.devices) {
+        if (!bus.Declare(layout, error)) {
             fprintf(stderr, "prnsim: %s\n", error.c_str());
             return 2;
         }

@@ -43,12 +43,13 @@ std::string SysPath(int bus, const std::vector<uint8_t>& ports, size_t depth) {
 
 // One device in umockdev's text format: sysfs path, /dev node with the
 // descriptors, udev properties and sysfs attributes.
-std::string Record(const UsbDeviceSpec& spec, const std::string& sysPath, int devnum, bool hub) {
-    unsigned bus = static_cast<unsigned>(spec.bus);
+std::string Record(const UsbDeviceConfig& layout, const std::string& sysPath, int devnum,
+                   bool hub) {
+    unsigned bus = static_cast<unsigned>(layout.bus);
     unsigned dev = static_cast<unsigned>(devnum);
     unsigned minor = (bus - 1) * 128 + (dev - 1);
     std::string node = Format("bus/usb/%03u/%03u", bus, dev);
-    std::string descriptors = Hex(BuildUsbDescriptors(spec, hub));
+    std::string descriptors = Hex(BuildUsbDescriptors(layout, hub));
     std::string r;
     r += "P: " + sysPath + "\n";
     r += "N: " + node + "=" + descriptors + "\n";
@@ -56,14 +57,14 @@ std::string Record(const UsbDeviceSpec& spec, const std::string& sysPath, int de
     r += "E: DEVTYPE=usb_device\nE: DRIVER=usb\nE: SUBSYSTEM=usb\n";
     r += Format("E: BUSNUM=%03u\nE: DEVNUM=%03u\n", bus, dev);
     r += Format("E: MAJOR=%u\nE: MINOR=%u\n", USB_DEVICE_MAJOR, minor);
-    r += Format("E: PRODUCT=%x/%x/100\n", spec.vendorId, spec.productId);
+    r += Format("E: PRODUCT=%x/%x/100\n", layout.vendorId, layout.productId);
     r += Format("A: busnum=%u\\n\nA: devnum=%u\\n\n", bus, dev);
-    r += Format("A: speed=%u\\n\n", static_cast<unsigned>(spec.speedMbps));
+    r += Format("A: speed=%u\\n\n", static_cast<unsigned>(layout.speedMbps));
     r += Format("A: dev=%u:%u\\n\n", USB_DEVICE_MAJOR, minor);
-    r += Format("A: idVendor=%04x\\n\nA: idProduct=%04x\\n\n", spec.vendorId, spec.productId);
+    r += Format("A: idVendor=%04x\\n\nA: idProduct=%04x\\n\n", layout.vendorId, layout.productId);
     r += "A: bConfigurationValue=1\\n\nA: bNumConfigurations=1\\n\n";
-    if (spec.hasSerial && !spec.serial.empty() && IsPrintableText(spec.serial))
-        r += "A: serial=" + spec.serial + "\\n\n";
+    if (layout.hasSerial && !layout.serial.empty() && IsPrintableText(layout.serial))
+        r += "A: serial=" + layout.serial + "\\n\n";
     r += "H: descriptors=" + descriptors + "\n";
     return r;
 }
@@ -98,7 +99,7 @@ bool UsbTestbed::EnsureHub(int bus, const std::vector<uint8_t>& ports, std::stri
     for (size_t depth = 0; depth < ports.size(); ++depth) {
         std::string name = KernelName(bus, ports, depth);
         if (hubs_.count(name)) continue;
-        UsbDeviceSpec hub;
+        UsbDeviceConfig hub;
         hub.bus = bus;
         hub.vendorId = HUB_VENDOR;
         hub.productId = depth == 0 ? 0x0002 : 0x0001;
@@ -112,13 +113,13 @@ bool UsbTestbed::EnsureHub(int bus, const std::vector<uint8_t>& ports, std::stri
     return true;
 }
 
-bool UsbTestbed::Declare(const UsbDeviceSpec& spec, std::string& error) {
-    if (spec.name.empty() || declared_.count(spec.name)) {
-        error = "device name \"" + spec.name + "\" is empty or used twice";
+bool UsbTestbed::Declare(const UsbDeviceConfig& layout, std::string& error) {
+    if (layout.name.empty() || declared_.count(layout.name)) {
+        error = "device name \"" + layout.name + "\" is empty or used twice";
         return false;
     }
-    declared_[spec.name] = spec;
-    return !spec.present || Plug(spec.name, error);
+    declared_[layout.name] = layout;
+    return !layout.present || Plug(layout.name, error);
 }
 
 bool UsbTestbed::Plug(const std::string& name, std::string& error) {
@@ -127,25 +128,25 @@ bool UsbTestbed::Plug(const std::string& name, std::string& error) {
         error = "device \"" + name + "\" is unknown or already plugged in";
         return false;
     }
-    const UsbDeviceSpec& spec = it->second;
+    const UsbDeviceConfig& layout = it->second;
     for (const auto& other : plugged_) {
-        const UsbDeviceSpec& o = other.second.model->Spec();
-        if (o.bus == spec.bus && o.ports == spec.ports) {
-            error = "port " + spec.KernelName() + " is taken by \"" + other.first + "\"";
+        const UsbDeviceConfig& o = other.second.model->Config();
+        if (o.bus == layout.bus && o.ports == layout.ports) {
+            error = "port " + layout.KernelName() + " is taken by \"" + other.first + "\"";
             return false;
         }
     }
-    if (!EnsureHub(spec.bus, spec.ports, error)) return false;
-    int devnum = nextDevnum_[spec.bus]++;
+    if (!EnsureHub(layout.bus, layout.ports, error)) return false;
+    int devnum = nextDevnum_[layout.bus]++;
     if (devnum > 127) {
         error = "no free device number on the bus";
         return false;
     }
     Plugged p;
-    p.model = std::make_unique<UsbDeviceModel>(spec, spec.printer ? core_ : nullptr,
+    p.model = std::make_unique<UsbDeviceModel>(layout, layout.printer ? core_ : nullptr,
                                                [this](UsbDeviceModel& d) { OnReset(d); });
-    p.sysPath = SysPath(spec.bus, spec.ports, spec.ports.size());
-    p.devNode = Format("/dev/bus/usb/%03u/%03u", static_cast<unsigned>(spec.bus),
+    p.sysPath = SysPath(layout.bus, layout.ports, layout.ports.size());
+    p.devNode = Format("/dev/bus/usb/%03u/%03u", static_cast<unsigned>(layout.bus),
                        static_cast<unsigned>(devnum));
     GError* gerror = nullptr;
     if (!umockdev_testbed_attach_ioctl(testbed_, p.devNode.c_str(), p.model->Handler(), &gerror)) {
@@ -154,7 +155,7 @@ bool UsbTestbed::Plug(const std::string& name, std::string& error) {
         if (gerror) g_error_free(gerror);
         return false;
     }
-    if (!AddRecord(Record(spec, p.sysPath, devnum, false), error)) return false;
+    if (!AddRecord(Record(layout, p.sysPath, devnum, false), error)) return false;
     plugged_[name] = std::move(p);
     return true;
 }
@@ -190,7 +191,7 @@ void UsbTestbed::AddEvent(const UsbBusEvent& event) { events_.push_back(event); 
 
 void UsbTestbed::OnReset(UsbDeviceModel& device) {
     std::lock_guard<std::mutex> lock(resetMutex_);
-    resetRequests_.insert(device.Spec().name);
+    resetRequests_.insert(device.Config().name);
 }
 
 bool UsbTestbed::EventDue(const UsbBusEvent& event) {
@@ -208,7 +209,8 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
         case UsbBusEvent::Trigger::AfterBytes:
             for (const auto& entry : plugged_) {
                 const UsbDeviceModel& m = *entry.second.model;
-                bool source = event.source.empty() ? m.Spec().printer : entry.first == event.source;
+                bool source =
+                    event.source.empty() ? m.Config().printer : entry.first == event.source;
                 if (source && m.BytesReceived() >= event.value) return true;
             }
             return false;
@@ -222,7 +224,7 @@ bool UsbTestbed::Poll(std::string& error) {
     if (core_ != nullptr && core_->TakeCloseRequest()) {
         std::vector<std::string> printers;
         for (const auto& entry : plugged_) {
-            if (entry.second.model->Spec().printer) printers.push_back(entry.first);
+            if (entry.second.model->Config().printer) printers.push_back(entry.first);
         }
         for (const std::string& name : printers) {
             if (!Unplug(name, error)) return false;

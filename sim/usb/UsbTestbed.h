@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "sim/usb/UsbBusEvent.h"
+#include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbDeviceModel.h"
-#include "sim/usb/UsbDeviceSpec.h"
 
 class PrinterCore;
 struct _UMockdevTestbed;
@@ -32,7 +32,7 @@ class UsbTestbed {
     UsbTestbed& operator=(const UsbTestbed&) = delete;
 
     // Makes a device known by its name; plugs it in unless it is declared absent.
-    bool Declare(const UsbDeviceSpec& spec, std::string& error);
+    bool Declare(const UsbDeviceConfig& layout, std::string& error);
     // Plugs a declared device in under the next free device number of its bus.
     bool Plug(const std::string& name, std::string& error);
     bool Unplug(const std::string& name, std::string& error);
@@ -70,7 +70,7 @@ class UsbTestbed {
     _UMockdevTestbed* testbed_;
     PrinterCore* core_;
     std::chrono::steady_clock::time_point start_;
-    std::map<std::string, UsbDeviceSpec> declared_;
+    std::map<std::string, UsbDeviceConfig> declared_;
     std::map<std::string, Plugged> plugged_;
     std::vector<std::unique_ptr<UsbDeviceModel>> retired_;  // unplugged; may still get ioctls
     std::set<std::string> hubs_;                            // kernel names of hubs added

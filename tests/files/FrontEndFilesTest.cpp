@@ -24,11 +24,11 @@ ProgramResult RunCli(const std::string& file) {
 std::string Text(const mkfile::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 mkfile::Bytes Module() {
-    mkfile::ModuleSpec spec;
-    spec.typeLetter = "E";
-    spec.key = 0x31;
-    spec.payload = mkfile::Pattern(2000, 8);
-    return mkfile::BuildModule(spec);
+    mkfile::ModuleLayout layout;
+    layout.typeLetter = "E";
+    layout.key = 0x31;
+    layout.payload = mkfile::Pattern(2000, 8);
+    return mkfile::BuildModule(layout);
 }
 
 void ExpectFileFailure(const ProgramResult& r, const std::string& message) {
@@ -42,9 +42,9 @@ void ExpectFileFailure(const ProgramResult& r, const std::string& message) {
 
 TEST(FrontEndFiles, CorruptedPackageIsAFileError) {
     TempDir dir;
-    mkfile::PackageSpec spec;
-    spec.firmware = mkfile::Pattern(5000, 1);
-    mkfile::Bytes package = mkfile::BuildPackage(spec);
+    mkfile::PackageLayout layout;
+    layout.firmware = mkfile::Pattern(5000, 1);
+    mkfile::Bytes package = mkfile::BuildPackage(layout);
     package[package.size() - 10] ^= 0xFF;
     ExpectFileFailure(RunCli(dir.write("bad.psw", Text(package))), "LoadPSWFromFile FAILURE\n");
 
@@ -63,9 +63,9 @@ TEST(FrontEndFiles, TruncatedModuleIsAFileError) {
 
 TEST(FrontEndFiles, BadZpdScriptIsAFileError) {
     TempDir dir;
-    mkfile::ZpdSpec spec;
-    spec.checksum = 0xBEEF;
-    ProgramResult r = RunCli(dir.write("bad.zpd", mkfile::BuildZpd(spec)));
+    mkfile::ZpdLayout layout;
+    layout.checksum = 0xBEEF;
+    ProgramResult r = RunCli(dir.write("bad.zpd", mkfile::BuildZpd(layout)));
     ExpectFileFailure(r, "LoadFile ZPD FAILURE\n");
     EXPECT_NE(r.out.find("File checksum error"), std::string::npos);
     ExpectFileFailure(RunCli(dir.write("bin.zpd", Text(mkfile::Pattern(3000, 2)))),
@@ -74,10 +74,10 @@ TEST(FrontEndFiles, BadZpdScriptIsAFileError) {
 
 TEST(FrontEndFiles, LoadedFilesAreDescribedBeforeThePrinterOperation) {
     TempDir dir;
-    mkfile::PackageSpec spec;
-    spec.firmware = mkfile::Pattern(5000, 1);
-    spec.modules = {{'u', Module(), 0, 0}};
-    ProgramResult r = RunCli(dir.write("good.psw", Text(mkfile::BuildPackage(spec))));
+    mkfile::PackageLayout layout;
+    layout.firmware = mkfile::Pattern(5000, 1);
+    layout.modules = {{'u', Module(), 0, 0}};
+    ProgramResult r = RunCli(dir.write("good.psw", Text(mkfile::BuildPackage(layout))));
     EXPECT_EQ(r.signal, 0);
     EXPECT_NE(r.out.find("PSW FILE INFO:\n****"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Type:       BLUETOOTH MODULE\n"), std::string::npos);

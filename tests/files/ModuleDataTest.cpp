@@ -12,11 +12,11 @@ using filestest::LogCapture;
 
 namespace {
 
-mkfile::ModuleSpec Spec(const std::string& letter = "D") {
-    mkfile::ModuleSpec spec;
-    spec.typeLetter = letter;
-    spec.payload = mkfile::Pattern(300, 21);
-    return spec;
+mkfile::ModuleLayout Layout(const std::string& letter = "D") {
+    mkfile::ModuleLayout layout;
+    layout.typeLetter = letter;
+    layout.payload = mkfile::Pattern(300, 21);
+    return layout;
 }
 
 bool Load(ModuleData& module, const mkfile::Bytes& file) {
@@ -26,11 +26,11 @@ bool Load(ModuleData& module, const mkfile::Bytes& file) {
 }  // namespace
 
 TEST(ModuleBuilder, BytesMatchTheLayoutByHand) {
-    mkfile::ModuleSpec spec;
-    spec.typeLetter = "L";
-    spec.key = 0x01;
-    spec.payload.assign(14, 0x00);
-    mkfile::Bytes file = mkfile::BuildModule(spec);
+    mkfile::ModuleLayout layout;
+    layout.typeLetter = "L";
+    layout.key = 0x01;
+    layout.payload.assign(14, 0x00);
+    mkfile::Bytes file = mkfile::BuildModule(layout);
     ASSERT_EQ(file.size(), 4122u);  // 4102 + 14 + 6
     EXPECT_EQ(file[10], 'B');
     EXPECT_EQ(file[4101], 0x01);
@@ -58,7 +58,7 @@ TEST(ModuleData, EveryTypeLetterLoadsWithItsType) {
         {"L", 64}, {"N", 128}, {"O", 128}, {"X", 32768}};
     for (const auto& [letter, value] : types) {
         ModuleData module;
-        ASSERT_TRUE(Load(module, mkfile::BuildModule(Spec(letter)))) << letter;
+        ASSERT_TRUE(Load(module, mkfile::BuildModule(Layout(letter)))) << letter;
         EXPECT_EQ(module.iModuleID, value) << letter;
         EXPECT_EQ(module.GetModuleID(), value) << letter;
     }
@@ -69,17 +69,17 @@ TEST(ModuleData, EveryTypeLetterLoadsWithItsType) {
 TEST(ModuleData, UnscramblesBothModesAndKeepsTheFileAsRead) {
     for (int mode : {0, 1}) {
         for (int key : {0x01, 0x02, 0x7F, 0xFF}) {
-            mkfile::ModuleSpec spec = Spec();
-            spec.enmode = mode;
-            spec.key = static_cast<uint8_t>(key);
-            mkfile::Bytes file = mkfile::BuildModule(spec);
+            mkfile::ModuleLayout layout = Layout();
+            layout.enmode = mode;
+            layout.key = static_cast<uint8_t>(key);
+            mkfile::Bytes file = mkfile::BuildModule(layout);
             ModuleData module;
             ASSERT_TRUE(Load(module, file)) << mode << " " << key;
             EXPECT_EQ(module.iEnMode, mode);
             EXPECT_EQ(module.iScrambleKey, key);
             EXPECT_EQ(0, memcmp(module.pFileBuffer.get(), file.data(), file.size()));
-            EXPECT_EQ(0, memcmp(module.pModuleData.get() + 4102, spec.payload.data(),
-                                spec.payload.size()));
+            EXPECT_EQ(0, memcmp(module.pModuleData.get() + 4102, layout.payload.data(),
+                                layout.payload.size()));
             EXPECT_EQ(module.pModuleData[4101], 0);
             EXPECT_EQ(module.iFileSizeParam, static_cast<int32_t>(file.size()) - 12);
         }
@@ -87,11 +87,11 @@ TEST(ModuleData, UnscramblesBothModesAndKeepsTheFileAsRead) {
 }
 
 TEST(ModuleData, KeyWithoutModeLeavesThePayloadScrambled) {
-    mkfile::ModuleSpec spec = Spec();
-    spec.enmode = -1;
-    spec.key = 0x33;
-    spec.payload = mkfile::Pattern(300, 3);
-    mkfile::Bytes file = mkfile::BuildModule(spec);
+    mkfile::ModuleLayout layout = Layout();
+    layout.enmode = -1;
+    layout.key = 0x33;
+    layout.payload = mkfile::Pattern(300, 3);
+    mkfile::Bytes file = mkfile::BuildModule(layout);
     mkfile::ScramblePackage(0x33, file.data() + 4102, 300 - 12);  // scrambled by someone else
     mkfile::ChecksumPair sums = mkfile::Checksum(file.data() + 6, file.size() - 12);
     file[file.size() - 4] = sums.sum1 >> 8;
@@ -103,19 +103,19 @@ TEST(ModuleData, KeyWithoutModeLeavesThePayloadScrambled) {
     EXPECT_EQ(module.iEnMode, -1);
     EXPECT_EQ(0, memcmp(module.pModuleData.get() + 4102, file.data() + 4102, 300));
 
-    spec.key = 0;  // key 0, no mode: the package scheme with key 0 changes nothing
+    layout.key = 0;  // key 0, no mode: the package scheme with key 0 changes nothing
     ModuleData plain;
-    ASSERT_TRUE(Load(plain, mkfile::BuildModule(spec)));
+    ASSERT_TRUE(Load(plain, mkfile::BuildModule(layout)));
     EXPECT_EQ(plain.iEnMode, 0);
-    EXPECT_EQ(0, memcmp(plain.pModuleData.get() + 4102, spec.payload.data(), 300));
+    EXPECT_EQ(0, memcmp(plain.pModuleData.get() + 4102, layout.payload.data(), 300));
 }
 
 TEST(ModuleData, CrLfHeaderKeepsATrailingBlankAndRejectsTheLetter) {
-    mkfile::ModuleSpec spec = Spec();
-    spec.crlf = true;
+    mkfile::ModuleLayout layout = Layout();
+    layout.crlf = true;
     ModuleData module;
     LogCapture log;
-    EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
     EXPECT_TRUE(log.Has("File not Correct! Exctract param MOD_ID: Error(Value <D >)!"));
     EXPECT_TRUE(log.Has("File not Correct! Params Error!"));
     EXPECT_EQ(module.strRelease, "1.00 ");
@@ -123,35 +123,35 @@ TEST(ModuleData, CrLfHeaderKeepsATrailingBlankAndRejectsTheLetter) {
 }
 
 TEST(ModuleData, KeyFoundTwiceCountsAsMissing) {
-    mkfile::ModuleSpec spec = Spec();
-    spec.extraLines = {"CODE:AGAIN"};
+    mkfile::ModuleLayout layout = Layout();
+    layout.extraLines = {"CODE:AGAIN"};
     ModuleData module;
     LogCapture log;
-    EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
     EXPECT_TRUE(log.Has("CODE: not found!"));
     EXPECT_TRUE(log.Has("Exctract param CODE: Error(Value <>)!"));
 }
 
 TEST(ModuleData, FileSizeMustBeTheBodyLength) {
-    mkfile::ModuleSpec spec = Spec();
-    spec.fileSize = 4396 - 5;  // as if 5 bytes had been appended after building
+    mkfile::ModuleLayout layout = Layout();
+    layout.fileSize = 4396 - 5;  // as if 5 bytes had been appended after building
     ModuleData module;
     LogCapture log;
-    EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+    EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
     EXPECT_TRUE(log.Has("Exctract param FILE_SIZE: Error(Value <4391> and not 4396)!"));
 
-    spec.fileSize = -2;  // absent
+    layout.fileSize = -2;  // absent
     ModuleData absent;
-    EXPECT_FALSE(Load(absent, mkfile::BuildModule(spec)));
+    EXPECT_FALSE(Load(absent, mkfile::BuildModule(layout)));
     EXPECT_TRUE(log.Has("Exctract param FILE_SIZE: Error(Value <0>)!"));
 
-    spec.extraLines = {"FILE_SIZE:12abc"};  // no number
+    layout.extraLines = {"FILE_SIZE:12abc"};  // no number
     ModuleData text;
-    EXPECT_FALSE(Load(text, mkfile::BuildModule(spec)));
+    EXPECT_FALSE(Load(text, mkfile::BuildModule(layout)));
 }
 
 TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
-    mkfile::Bytes good = mkfile::BuildModule(Spec());
+    mkfile::Bytes good = mkfile::BuildModule(Layout());
     {
         mkfile::Bytes bad = good;
         bad[4200] ^= 0x01;
@@ -172,25 +172,25 @@ TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
         EXPECT_TRUE(log.Has("Checksums 2 not Correct!"));
     }
     {
-        mkfile::ModuleSpec spec = Spec();
-        spec.orderMark = 'X';
+        mkfile::ModuleLayout layout = Layout();
+        layout.orderMark = 'X';
         ModuleData module;
         LogCapture log;
-        EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+        EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
         EXPECT_TRUE(log.Has("File not Correct! Endianism Error!"));
-        spec.orderMark = 'L';
-        EXPECT_TRUE(Load(module, mkfile::BuildModule(spec)));
+        layout.orderMark = 'L';
+        EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
     }
     {
         // Payload shorter than the 12 plain bytes: the scrambled range would be negative.
-        mkfile::ModuleSpec spec = Spec();
-        spec.payload.assign(5, 0);
+        mkfile::ModuleLayout layout = Layout();
+        layout.payload.assign(5, 0);
         ModuleData module;
         LogCapture log;
-        EXPECT_FALSE(Load(module, mkfile::BuildModule(spec)));
+        EXPECT_FALSE(Load(module, mkfile::BuildModule(layout)));
         EXPECT_TRUE(log.Has("File not Correct! Decoding Error!"));
-        spec.payload.assign(12, 0);
-        EXPECT_TRUE(Load(module, mkfile::BuildModule(spec)));
+        layout.payload.assign(12, 0);
+        EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
     }
     for (size_t length : {0ul, 11ul, 4101ul}) {
         ModuleData module;
@@ -202,15 +202,15 @@ TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
 }
 
 TEST(ModuleData, FontModuleListsItsFonts) {
-    mkfile::ModuleSpec spec = Spec("F");
-    spec.key = 0x45;
-    spec.payload.clear();
-    mkfile::AddFontEntry(spec.payload, "ARIAL", 7);
-    mkfile::AddFontEntry(spec.payload, "A_VERY_LONG_FONT_NAME", -1);
+    mkfile::ModuleLayout layout = Layout("F");
+    layout.key = 0x45;
+    layout.payload.clear();
+    mkfile::AddFontEntry(layout.payload, "ARIAL", 7);
+    mkfile::AddFontEntry(layout.payload, "A_VERY_LONG_FONT_NAME", -1);
     mkfile::Bytes tail = mkfile::Pattern(64, 1);
-    spec.payload.insert(spec.payload.end(), tail.begin(), tail.end());
+    layout.payload.insert(layout.payload.end(), tail.begin(), tail.end());
     ModuleData module;
-    ASSERT_TRUE(Load(module, mkfile::BuildModule(spec)));
+    ASSERT_TRUE(Load(module, mkfile::BuildModule(layout)));
     EXPECT_EQ(module.strModuleInfo, "\nFONT MODULE:\n  ARIAL (Code: 7)\n  A_VERY_LONG_FONT\n");
     char text[1024];
     module.GetFileInfo(text, sizeof(text));
@@ -223,13 +223,13 @@ TEST(ModuleData, FontModuleListsItsFonts) {
 }
 
 TEST(ModuleData, DescriptionIsCutToTheCallersText) {
-    mkfile::ModuleSpec spec = Spec("F");
-    spec.payload.clear();
+    mkfile::ModuleLayout layout = Layout("F");
+    layout.payload.clear();
     for (int i = 0; i < 600; ++i)
-        mkfile::AddFontEntry(spec.payload, "FONT" + std::to_string(i), i & 0xFF);
-    spec.payload.resize(spec.payload.size() + 12, 0);
+        mkfile::AddFontEntry(layout.payload, "FONT" + std::to_string(i), i & 0xFF);
+    layout.payload.resize(layout.payload.size() + 12, 0);
     ModuleData module;
-    ASSERT_TRUE(Load(module, mkfile::BuildModule(spec)));
+    ASSERT_TRUE(Load(module, mkfile::BuildModule(layout)));
     EXPECT_LE(module.strModuleInfo.size(), ModuleData::MODULE_INFO_MAX);
     std::vector<char> small(40, 'x');
     module.GetFileInfo(small.data(), small.size());

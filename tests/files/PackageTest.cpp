@@ -21,29 +21,29 @@ using filestest::LogCapture;
 namespace {
 
 mkfile::Bytes ModuleFile(const std::string& letter, uint8_t key, int mode = 0) {
-    mkfile::ModuleSpec spec;
-    spec.typeLetter = letter;
-    spec.key = key;
-    spec.enmode = mode;
-    spec.payload = mkfile::Pattern(500, static_cast<uint8_t>(letter[0]));
-    return mkfile::BuildModule(spec);
+    mkfile::ModuleLayout layout;
+    layout.typeLetter = letter;
+    layout.key = key;
+    layout.enmode = mode;
+    layout.payload = mkfile::Pattern(500, static_cast<uint8_t>(letter[0]));
+    return mkfile::BuildModule(layout);
 }
 
-mkfile::PackageSpec FullSpec(int generation, uint8_t key) {
-    mkfile::PackageSpec spec;
-    spec.generation = generation;
-    spec.key = key;
-    spec.firmware = mkfile::Pattern(3000, 1);
-    spec.numBanks = 3;
-    spec.logos = {{20, 8, {}}, {64, 2, {}}};
+mkfile::PackageLayout FullLayout(int generation, uint8_t key) {
+    mkfile::PackageLayout layout;
+    layout.generation = generation;
+    layout.key = key;
+    layout.firmware = mkfile::Pattern(3000, 1);
+    layout.numBanks = 3;
+    layout.logos = {{20, 8, {}}, {64, 2, {}}};
     mkfile::PackageFont font;
     font.marginRight = 3;
-    spec.fonts = {font};
-    spec.modules = {{'f', ModuleFile("F", 0x11), 0, 0},
-                    {'d', ModuleFile("D", 0x12, 1), 0, 0},
-                    {'l', ModuleFile("L", 0), 0, 0},
-                    {'Z', ModuleFile("E", 0x13), 0, 0}};
-    return spec;
+    layout.fonts = {font};
+    layout.modules = {{'f', ModuleFile("F", 0x11), 0, 0},
+                      {'d', ModuleFile("D", 0x12, 1), 0, 0},
+                      {'l', ModuleFile("L", 0), 0, 0},
+                      {'Z', ModuleFile("E", 0x13), 0, 0}};
+    return layout;
 }
 
 bool Load(PSWFile& psw, const mkfile::Bytes& file, bool requireUpgrade = true) {
@@ -63,12 +63,12 @@ void PutBE(mkfile::Bytes& b, size_t at, uint32_t value, int bytes) {
 }  // namespace
 
 TEST(PackageBuilder, FirstGenerationBytesByHand) {
-    mkfile::PackageSpec spec;
-    spec.generation = 1;
-    spec.key = 0x01;
-    spec.firmware.assign(4, 0x00);
-    spec.numBanks = 1;
-    mkfile::Bytes b = mkfile::BuildPackage(spec);
+    mkfile::PackageLayout layout;
+    layout.generation = 1;
+    layout.key = 0x01;
+    layout.firmware.assign(4, 0x00);
+    layout.numBanks = 1;
+    mkfile::Bytes b = mkfile::BuildPackage(layout);
     ASSERT_EQ(b.size(), 76u);  // printer, software, 8-byte bin record, 4 data bytes
     EXPECT_EQ(std::string(b.begin(), b.begin() + 14), std::string("PPRN80\0\0\0"
                                                                   "01123",
@@ -87,10 +87,10 @@ TEST(PackageBuilder, FirstGenerationBytesByHand) {
 }
 
 TEST(PackageBuilder, SecondGenerationBytesByHand) {
-    mkfile::PackageSpec spec;
-    spec.key = 0x02;
-    spec.firmware.assign(2, 0x10);
-    mkfile::Bytes b = mkfile::BuildPackage(spec);
+    mkfile::PackageLayout layout;
+    layout.key = 0x02;
+    layout.firmware.assign(2, 0x10);
+    mkfile::Bytes b = mkfile::BuildPackage(layout);
     ASSERT_EQ(b.size(), 32u * 3 + 5 + 2);
     EXPECT_EQ(b[24], '2');
     EXPECT_EQ(b[32], 's');
@@ -116,10 +116,10 @@ TEST(Package, RoundTripBothGenerationsOddAndEvenKeys) {
         for (uint8_t key : {0x00, 0x01, 0x02, 0xFF}) {
             SCOPED_TRACE("generation " + std::to_string(generation) + " key " +
                          std::to_string(key));
-            mkfile::PackageSpec spec = FullSpec(generation, key);
+            mkfile::PackageLayout layout = FullLayout(generation, key);
             PSWFile psw;
             LogCapture log;
-            ASSERT_TRUE(Load(psw, mkfile::BuildPackage(spec)));
+            ASSERT_TRUE(Load(psw, mkfile::BuildPackage(layout)));
             EXPECT_TRUE(log.Has("File integrity Checksum PASSED!"));
             EXPECT_EQ(psw.iPswType, generation == 2 ? 1u : 0u);
             PSWHeaderPrinter* printer = psw.GetHeaderPrinter();
@@ -157,7 +157,7 @@ TEST(Package, RoundTripBothGenerationsOddAndEvenKeys) {
             if (generation == 1) {
                 EXPECT_EQ(bin->iNumBanks, 3);
                 EXPECT_EQ(bin->uiBinSize, 1000u);
-                EXPECT_EQ(0, memcmp(bin->pDataBuffer.get(), spec.firmware.data(), 3000));
+                EXPECT_EQ(0, memcmp(bin->pDataBuffer.get(), layout.firmware.data(), 3000));
                 EXPECT_EQ(psw.GetHeaderModuleSoftware(), nullptr);
                 EXPECT_EQ(Components(psw),
                           (std::vector<uint32_t>{0, 0x2002, 0x2004, 0x3008, 0x3010}));
@@ -166,7 +166,7 @@ TEST(Package, RoundTripBothGenerationsOddAndEvenKeys) {
                 ASSERT_NE(fw, nullptr);
                 EXPECT_EQ(fw->iNumBank, 3);
                 EXPECT_EQ(fw->uiBankDim, 1000u);
-                EXPECT_EQ(0, memcmp(fw->pDataBuffer.get(), spec.firmware.data(), 3000));
+                EXPECT_EQ(0, memcmp(fw->pDataBuffer.get(), layout.firmware.data(), 3000));
                 EXPECT_EQ(Components(psw),
                           (std::vector<uint32_t>{0, 0, 0x2002, 0x2004, 0x3008, 0x3010}));
             }
@@ -175,7 +175,7 @@ TEST(Package, RoundTripBothGenerationsOddAndEvenKeys) {
             ASSERT_EQ(modules.size(), first + 4);
             for (size_t i = 0; i < 4; ++i) {
                 auto* m = static_cast<PSWHeaderModule*>(modules[first + i]);
-                const mkfile::Bytes& file = spec.modules[i].file;
+                const mkfile::Bytes& file = layout.modules[i].file;
                 ASSERT_EQ(m->uiDataSize, file.size());
                 EXPECT_EQ(0, memcmp(m->pDataBuffer.get(), file.data(), file.size()));
             }
@@ -191,7 +191,7 @@ TEST(Package, RoundTripBothGenerationsOddAndEvenKeys) {
 TEST(Package, IntegrityCheckInBothGenerations) {
     for (int generation : {1, 2}) {
         SCOPED_TRACE(generation);
-        mkfile::Bytes good = mkfile::BuildPackage(FullSpec(generation, 0x35));
+        mkfile::Bytes good = mkfile::BuildPackage(FullLayout(generation, 0x35));
         const size_t dataByte = good.size() - 100;
         {
             mkfile::Bytes bad = good;
@@ -210,7 +210,7 @@ TEST(Package, IntegrityCheckInBothGenerations) {
             // neighbours at an even distance from the start of the checked
             // run whose low bits differ: swapping them keeps the sum and
             // changes the XOR sum by 2. Both runs start at an even offset.
-            mkfile::Bytes swapped = mkfile::BuildPackage(FullSpec(generation, 0x00));
+            mkfile::Bytes swapped = mkfile::BuildPackage(FullLayout(generation, 0x00));
             size_t i = (swapped.size() - 100) & ~size_t(1);
             while (((swapped[i] ^ swapped[i + 1]) & 1) == 0) i += 2;
             std::swap(swapped[i], swapped[i + 1]);
@@ -220,9 +220,9 @@ TEST(Package, IntegrityCheckInBothGenerations) {
             EXPECT_TRUE(log.Has("ERROR Checksum file (2) : 0x"));
         }
         {
-            mkfile::PackageSpec spec = FullSpec(generation, 0x35);
-            spec.checksum = false;
-            mkfile::Bytes off = mkfile::BuildPackage(spec);
+            mkfile::PackageLayout layout = FullLayout(generation, 0x35);
+            layout.checksum = false;
+            mkfile::Bytes off = mkfile::BuildPackage(layout);
             off[off.size() - 1] ^= 0x01;  // inside the firmware or a module's trailer
             PSWFile psw;
             LogCapture log;
@@ -242,9 +242,9 @@ TEST(Package, MissingOrDoubledRecordsAndUpgradeFields) {
         EXPECT_TRUE(log.Has("ERROR Searching Header 1 (HEADER PRINTER)"));
     }
     {
-        mkfile::PackageSpec spec = FullSpec(2, 0x10);
-        spec.upgrade = false;
-        mkfile::Bytes b = mkfile::BuildPackage(spec);
+        mkfile::PackageLayout layout = FullLayout(2, 0x10);
+        layout.upgrade = false;
+        mkfile::Bytes b = mkfile::BuildPackage(layout);
         PSWFile psw;
         LogCapture log;
         EXPECT_FALSE(Load(psw, b, true));
@@ -254,18 +254,18 @@ TEST(Package, MissingOrDoubledRecordsAndUpgradeFields) {
     }
     {
         // A second software record (a raw record before the bin record).
-        mkfile::PackageSpec spec = FullSpec(1, 0x10);
+        mkfile::PackageLayout layout = FullLayout(1, 0x10);
         mkfile::Bytes extra(32, 0);
         extra[0] = 'S';
-        spec.extraRecords = {extra};
+        layout.extraRecords = {extra};
         PSWFile psw;
         LogCapture log;
-        EXPECT_FALSE(Load(psw, mkfile::BuildPackage(spec)));
+        EXPECT_FALSE(Load(psw, mkfile::BuildPackage(layout)));
         EXPECT_TRUE(log.Has("ERROR Searching Header 2 (HEADER SOFTWARE)"));
     }
     {
         // No bin record: the scan stops at a byte that is no marker.
-        mkfile::Bytes b = mkfile::BuildPackage(FullSpec(1, 0));
+        mkfile::Bytes b = mkfile::BuildPackage(FullLayout(1, 0));
         size_t bin = 32 * (2 + 2 + 1 + 4);
         ASSERT_EQ(b[bin], '@');
         b[bin] = 'z';
@@ -277,8 +277,8 @@ TEST(Package, MissingOrDoubledRecordsAndUpgradeFields) {
 }
 
 TEST(Package, NothingAfterTheBinRecordIsRead) {
-    mkfile::PackageSpec spec = FullSpec(1, 0x21);
-    mkfile::Bytes b = mkfile::BuildPackage(spec);
+    mkfile::PackageLayout layout = FullLayout(1, 0x21);
+    mkfile::Bytes b = mkfile::BuildPackage(layout);
     mkfile::Bytes tail(32, 0);
     tail[0] = 'P';
     b.insert(b.end(), tail.begin(), tail.end());  // a second printer record after the data
@@ -288,9 +288,9 @@ TEST(Package, NothingAfterTheBinRecordIsRead) {
 }
 
 TEST(Package, RangesTakenFromTheFileAreChecked) {
-    mkfile::PackageSpec spec = FullSpec(2, 0x21);
-    spec.checksum = false;
-    const mkfile::Bytes good = mkfile::BuildPackage(spec);
+    mkfile::PackageLayout layout = FullLayout(2, 0x21);
+    layout.checksum = false;
+    const mkfile::Bytes good = mkfile::BuildPackage(layout);
     const size_t logoRecord = 64 + 32;        // after printer and software
     const size_t moduleRecord = 32 * 5 + 32;  // after 2 logos, 1 font, fw module
     const size_t binRecord = 32 * 10;
@@ -328,12 +328,12 @@ TEST(Package, RangesTakenFromTheFileAreChecked) {
 }
 
 TEST(Package, DiskMarkedModuleThatIsNoDiskModuleBecomesOther) {
-    mkfile::PackageSpec spec;
-    spec.key = 0x44;
-    spec.firmware = mkfile::Pattern(100, 2);
-    spec.modules = {{'d', ModuleFile("F", 0x09), 0, 0}, {'d', ModuleFile("D", 0x09), 0, 0}};
+    mkfile::PackageLayout layout;
+    layout.key = 0x44;
+    layout.firmware = mkfile::Pattern(100, 2);
+    layout.modules = {{'d', ModuleFile("F", 0x09), 0, 0}, {'d', ModuleFile("D", 0x09), 0, 0}};
     PSWFile psw;
-    ASSERT_TRUE(Load(psw, mkfile::BuildPackage(spec)));
+    ASSERT_TRUE(Load(psw, mkfile::BuildPackage(layout)));
     auto modules = psw.GetHeaders(HTYPE_MODULE);
     ASSERT_EQ(modules.size(), 3u);
     EXPECT_EQ(static_cast<PSWHeaderModule*>(modules[1])->modModuleID, 5);
@@ -383,9 +383,9 @@ TEST(Package, RecordFieldsOfBothForms) {
 }
 
 TEST(Package, FileInfoTextIsCompleteAndBounded) {
-    mkfile::PackageSpec spec = FullSpec(2, 0x5B);
+    mkfile::PackageLayout layout = FullLayout(2, 0x5B);
     PSWFile psw;
-    ASSERT_TRUE(Load(psw, mkfile::BuildPackage(spec)));
+    ASSERT_TRUE(Load(psw, mkfile::BuildPackage(layout)));
     std::vector<char> text(8192, '\0');
     psw.GetFileInfo(text.data(), text.size());
     const std::string info(text.data());
@@ -401,7 +401,7 @@ TEST(Package, FileInfoTextIsCompleteAndBounded) {
     EXPECT_NE(info.find("Type:       DISK MODULE"), std::string::npos);
 
     // Many logos and fonts: the text is cut, never overrun.
-    mkfile::PackageSpec many;
+    mkfile::PackageLayout many;
     many.firmware = mkfile::Pattern(10, 1);
     many.logos.assign(250, {8, 1, {}});
     many.fonts.assign(250, mkfile::PackageFont{8, 1, 65, 65, 0, "F", {}});
@@ -418,7 +418,7 @@ TEST(Package, CalcPswChecksumOverEverythingAfterThePrinterRecord) {
     uint16_t s1 = 1, s2 = 1;
     EXPECT_EQ(psw.CalcPswChecksum(s1, s2), 0);
     EXPECT_EQ(s1, 0);
-    mkfile::Bytes b = mkfile::BuildPackage(FullSpec(2, 0x77));
+    mkfile::Bytes b = mkfile::BuildPackage(FullLayout(2, 0x77));
     ASSERT_TRUE(Load(psw, b));
     EXPECT_EQ(psw.CalcPswChecksum(s1, s2), s2);
     EXPECT_EQ(s1, b[26] << 8 | b[27]);

@@ -18,22 +18,22 @@ bool Load(CZPDFormat& zpd, const std::string& text) {
 
 // A script with the given body lines and the right checksum.
 std::string Script(const std::vector<std::string>& body, bool crlf = false) {
-    mkfile::ZpdSpec spec;
-    spec.body = body;
-    spec.crlf = crlf;
-    return mkfile::BuildZpd(spec);
+    mkfile::ZpdLayout layout;
+    layout.body = body;
+    layout.crlf = crlf;
+    return mkfile::BuildZpd(layout);
 }
 
 }  // namespace
 
 TEST(ZpdBuilder, ChecksumAndLayoutByHand) {
-    mkfile::ZpdSpec spec;
-    spec.body = {"[1B]"};
+    mkfile::ZpdLayout layout;
+    layout.body = {"[1B]"};
     // Sum of the characters of "#>HB", "#>DEV:1234 REL:0100", "#>HE", "[1B]", "#>ZPDEND".
-    EXPECT_EQ(mkfile::BuildZpd(spec),
+    EXPECT_EQ(mkfile::BuildZpd(layout),
               "#>ZPD100\n#>CK:096C\n#>HB\n#>DEV:1234 REL:0100\n#>HE\n[1B]\n#>ZPDEND\n");
-    spec.crlf = true;
-    EXPECT_EQ(mkfile::BuildZpd(spec).substr(0, 22), "#>ZPD100\r\n#>CK:096C\r\n#");
+    layout.crlf = true;
+    EXPECT_EQ(mkfile::BuildZpd(layout).substr(0, 22), "#>ZPD100\r\n#>CK:096C\r\n#");
 }
 
 TEST(Zpd, LoadsElementsDeviceAndDescriptions) {
@@ -81,22 +81,22 @@ TEST(Zpd, SignatureVersionAndChecksumLine) {
 }
 
 TEST(Zpd, ChecksumErrorsAndCoverage) {
-    mkfile::ZpdSpec spec;
-    spec.body = {"[01]"};
-    spec.checksum = 0x1234;
+    mkfile::ZpdLayout layout;
+    layout.body = {"[01]"};
+    layout.checksum = 0x1234;
     CZPDFormat zpd;
     LogCapture log;
-    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(spec)));
+    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(layout)));
     EXPECT_TRUE(log.Has("File checksum error"));
     EXPECT_TRUE(zpd.vElements.empty());
     EXPECT_EQ(zpd.uiDeviceGSI, 0u);
 
     // Without "#>ZPDEND" every body line counts; after it nothing does.
-    spec.checksum = -1;
-    spec.end = false;
-    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(spec)));
-    spec.end = true;
-    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(spec) + "[FF]\nwhatever\n"));
+    layout.checksum = -1;
+    layout.end = false;
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
+    layout.end = true;
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout) + "[FF]\nwhatever\n"));
     EXPECT_EQ(zpd.vElements.size(), 1u);
 }
 
@@ -114,32 +114,32 @@ TEST(Zpd, CrLfCountsNeitherInChecksumNorInDescriptions) {
 
 TEST(Zpd, DeviceLineRules) {
     CZPDFormat zpd;
-    mkfile::ZpdSpec spec;
-    spec.deviceLine = false;
+    mkfile::ZpdLayout layout;
+    layout.deviceLine = false;
     LogCapture log;
-    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(spec)));  // checksum right, device missing
+    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(layout)));  // checksum right, device missing
     EXPECT_TRUE(log.Has("File device data error"));
     EXPECT_FALSE(log.Has("File checksum error"));
 
     for (const char* bad :
          {"#>DEV:12", "#>DEV:12G4 REL:0100", "#>DEV:1234 REL:", "#>DEV:0000 REL:01"}) {
-        spec = mkfile::ZpdSpec();
-        spec.deviceLine = false;
-        spec.body.insert(spec.body.begin(), {"#>HB", bad, "#>HE"});
-        EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(spec))) << bad;
+        layout = mkfile::ZpdLayout();
+        layout.deviceLine = false;
+        layout.body.insert(layout.body.begin(), {"#>HB", bad, "#>HE"});
+        EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(layout))) << bad;
     }
-    spec = mkfile::ZpdSpec();
-    spec.release = "7";
-    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(spec)));
+    layout = mkfile::ZpdLayout();
+    layout.release = "7";
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
     EXPECT_EQ(zpd.strDeviceRelease, "7");
 }
 
 TEST(Zpd, DataInTheHeaderBlockAndBadElements) {
     CZPDFormat zpd;
-    mkfile::ZpdSpec spec;
-    spec.deviceLine = false;
-    spec.body = {"#>HB", "[01][02]", "#>DEV:ABCD REL:0001", "#>HE", "[03]"};
-    ASSERT_TRUE(Load(zpd, mkfile::BuildZpd(spec)));
+    mkfile::ZpdLayout layout;
+    layout.deviceLine = false;
+    layout.body = {"#>HB", "[01][02]", "#>DEV:ABCD REL:0001", "#>HE", "[03]"};
+    ASSERT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
     EXPECT_EQ(zpd.uiDeviceGSI, 0xABCDu);
     ASSERT_EQ(zpd.vElements.size(), 1u);
     EXPECT_EQ(zpd.vElements[0]->pData[0], 0x03);

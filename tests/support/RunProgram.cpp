@@ -15,15 +15,11 @@ extern char** environ;
 
 namespace testsupport {
 
-namespace {
-
 long long NowMs() {
     struct timespec now {};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
-
-}  // namespace
 
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
     int outPipe[2], errPipe[2], inPipe[2];

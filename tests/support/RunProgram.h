@@ -23,6 +23,9 @@ struct RunOptions {
 // Runs argv[0] with the arguments and collects its output and exit status.
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// Milliseconds on the monotonic clock, for deadlines.
+long long NowMs();
+
 // Lines of a text, without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -4,22 +4,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "tests/support/RunProgram.h"
+
 namespace testsupport {
-
-namespace {
-
-long long NowMs() {
-    struct timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-}  // namespace
 
 SimProcess::~SimProcess() { Stop(); }
 

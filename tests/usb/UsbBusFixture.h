@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sim/core/PrinterCore.h"
-#include "sim/usb/UsbDeviceSpec.h"
+#include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbTestbed.h"
 
 // An emulated USB bus in this process with the simulated printer on it.
@@ -14,10 +14,10 @@ class UsbBusFixture : public ::testing::Test {
   protected:
     // Declares a device from a prnsim device text ("name=p,vid=0AE7,...").
     void Add(const std::string& text) {
-        UsbDeviceSpec spec;
+        UsbDeviceConfig layout;
         std::string error;
-        ASSERT_TRUE(ParseUsbDeviceSpec(text, spec, error)) << error;
-        ASSERT_TRUE(bus->Declare(spec, error)) << error;
+        ASSERT_TRUE(ParseUsbDeviceConfig(text, layout, error)) << error;
+        ASSERT_TRUE(bus->Declare(layout, error)) << error;
     }
     void Plug(const std::string& name) {
         std::string error;

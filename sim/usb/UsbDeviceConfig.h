@@ -6,7 +6,7 @@
 
 // What one emulated USB device looks like to the host: identifiers, serial
 // text, where it is plugged in, and the kernel driver bound to interface 0.
-struct UsbDeviceSpec {
+struct UsbDeviceConfig {
     std::string name;  // how options and events refer to the device
     uint16_t vendorId = 0x0AE7;
     uint16_t productId = 0x0E15;
@@ -29,16 +29,16 @@ struct UsbDeviceSpec {
     std::string KernelName() const;
 };
 
-// Parses "vid=0AE7,pid=0E15,serial=PR0011,port=1.4,driver=usblp,..." into spec.
+// Parses "vid=0AE7,pid=0E15,serial=PR0011,port=1.4,driver=usblp,..." into layout.
 // Returns false with a reason in error for unknown keys or bad values.
 // Printable text (0x20..0x7E) only.
 bool IsPrintableText(const std::string& text);
 
-bool ParseUsbDeviceSpec(const std::string& text, UsbDeviceSpec& spec, std::string& error);
+bool ParseUsbDeviceConfig(const std::string& text, UsbDeviceConfig& layout, std::string& error);
 
 // The device descriptor followed by the one configuration (interface 0 with a
 // bulk OUT and a bulk IN endpoint), as the kernel exposes them in sysfs.
-std::vector<uint8_t> BuildUsbDescriptors(const UsbDeviceSpec& spec, bool hub = false);
+std::vector<uint8_t> BuildUsbDescriptors(const UsbDeviceConfig& layout, bool hub = false);
 
 // Index of the serial-number string in the device descriptor (0 when none).
 constexpr uint8_t USB_SERIAL_STRING_INDEX = 3;

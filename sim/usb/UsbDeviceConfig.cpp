@@ -1,4 +1,4 @@
-#include "sim/usb/UsbDeviceSpec.h"
+#include "sim/usb/UsbDeviceConfig.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -66,7 +66,7 @@ bool IsPrintableText(const std::string& text) {
     return true;
 }
 
-std::string UsbDeviceSpec::KernelName() const {
+std::string UsbDeviceConfig::KernelName() const {
     std::string name = std::to_string(bus) + "-";
     for (size_t i = 0; i < ports.size(); ++i) {
         if (i > 0) name += ".";
@@ -75,7 +75,7 @@ std::string UsbDeviceSpec::KernelName() const {
     return name;
 }
 
-bool ParseUsbDeviceSpec(const std::string& text, UsbDeviceSpec& spec, std::string& error) {
+bool ParseUsbDeviceConfig(const std::string& text, UsbDeviceConfig& layout, std::string& error) {
     std::stringstream in(text);
     std::string item;
     while (std::getline(in, item, ',')) {
@@ -86,38 +86,38 @@ bool ParseUsbDeviceSpec(const std::string& text, UsbDeviceSpec& spec, std::strin
         bool ok = true;
         if (key == "name") {
             ok = !value.empty() && IsPrintableText(value);
-            spec.name = value;
+            layout.name = value;
         } else if (key == "vid") {
-            ok = ParseHex16(value, spec.vendorId);
+            ok = ParseHex16(value, layout.vendorId);
         } else if (key == "pid") {
-            ok = ParseHex16(value, spec.productId);
+            ok = ParseHex16(value, layout.productId);
         } else if (key == "serial") {
             // Any bytes: tests give printers odd serials on purpose.
-            ok = value.size() <= UsbDeviceSpec::MAX_SERIAL;
-            spec.serial = value;
-            spec.hasSerial = true;
+            ok = value.size() <= UsbDeviceConfig::MAX_SERIAL;
+            layout.serial = value;
+            layout.hasSerial = true;
         } else if (key == "noserial") {
-            spec.hasSerial = false;
-            spec.serial.clear();
+            layout.hasSerial = false;
+            layout.serial.clear();
         } else if (key == "bus") {
             ok = ParseDecimal(value, 1, 127, number);
-            spec.bus = static_cast<int>(number);
+            layout.bus = static_cast<int>(number);
         } else if (key == "port") {
-            ok = ParsePorts(value, spec.ports);
+            ok = ParsePorts(value, layout.ports);
         } else if (key == "driver") {
-            ok = value.size() <= UsbDeviceSpec::MAX_DRIVER && IsPrintableText(value);
-            spec.driver = value;
+            ok = value.size() <= UsbDeviceConfig::MAX_DRIVER && IsPrintableText(value);
+            layout.driver = value;
         } else if (key == "foreign") {
-            spec.printer = false;
+            layout.printer = false;
         } else if (key == "zlp") {
-            ok = ParseFlag(value, spec.zeroLengthPacket);
+            ok = ParseFlag(value, layout.zeroLengthPacket);
         } else if (key == "infirst") {
-            ok = ParseFlag(value, spec.inEndpointFirst);
+            ok = ParseFlag(value, layout.inEndpointFirst);
         } else if (key == "speed") {
             ok = ParseDecimal(value, 12, 480, number) && (number == 12 || number == 480);
-            spec.speedMbps = static_cast<int>(number);
+            layout.speedMbps = static_cast<int>(number);
         } else if (key == "absent") {
-            spec.present = false;
+            layout.present = false;
         } else {
             error = "unknown device key \"" + key + "\"";
             return false;
@@ -130,18 +130,18 @@ bool ParseUsbDeviceSpec(const std::string& text, UsbDeviceSpec& spec, std::strin
     return true;
 }
 
-std::vector<uint8_t> BuildUsbDescriptors(const UsbDeviceSpec& spec, bool hub) {
+std::vector<uint8_t> BuildUsbDescriptors(const UsbDeviceConfig& layout, bool hub) {
     std::vector<uint8_t> d;
     // Device descriptor.
     d.insert(d.end(), {18, 1});
     Put16(d, 0x0200);
     d.push_back(hub ? 9 : 0);  // class
     d.insert(d.end(), {0, 0, 64});
-    Put16(d, spec.vendorId);
-    Put16(d, spec.productId);
+    Put16(d, layout.vendorId);
+    Put16(d, layout.productId);
     Put16(d, 0x0100);
     d.insert(d.end(),
-             {0, 0, static_cast<uint8_t>(spec.hasSerial ? USB_SERIAL_STRING_INDEX : 0), 1});
+             {0, 0, static_cast<uint8_t>(layout.hasSerial ? USB_SERIAL_STRING_INDEX : 0), 1});
     // Configuration: one interface, two bulk endpoints (a hub: one interrupt IN).
     uint16_t total = hub ? 9 + 9 + 7 : 9 + 9 + 7 + 7;
     d.insert(d.end(), {9, 2});
@@ -153,8 +153,8 @@ std::vector<uint8_t> BuildUsbDescriptors(const UsbDeviceSpec& spec, bool hub) {
         return d;
     }
     d.insert(d.end(), {9, 4, 0, 0, 2, 7, 1, 2, 0});
-    uint16_t mps = spec.MaxPacketSize();
-    if (spec.inEndpointFirst) {
+    uint16_t mps = layout.MaxPacketSize();
+    if (layout.inEndpointFirst) {
         PutEndpoint(d, 0x82, mps);
         PutEndpoint(d, 0x01, mps);
     } else {
