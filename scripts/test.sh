@@ -20,3 +20,6 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+echo "== ARM builds under emulation, Debian packages"
+scripts/cross-test.sh

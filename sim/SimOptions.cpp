@@ -104,7 +104,7 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         } else if (word == "--garbage") {
             o.faults.garbage = true;
         } else if (word == "--close-after") {
-            if (!needNumber(1ul << 40)) return false;
+            if (!needNumber(0xFFFFFFFFul)) return false;
             o.faults.closeAfterBytes = static_cast<size_t>(n);
         } else if (word == "--delay") {
             if (!needNumber(600000)) return false;

@@ -194,5 +194,5 @@ TEST(Clock, MillisecondsAdvanceAndTickIsTheLowWord) {
     uint64_t second = GenericFunctions::GetCurrentTimeMsec();
     EXPECT_GE(second - first, 15u);
     EXPECT_LT(second - first, 5000u);
-    EXPECT_LE(static_cast<uint32_t>(second) - GenericFunctions::GetTickCount(), 1000u);
+    EXPECT_LE(GenericFunctions::GetTickCount() - static_cast<uint32_t>(second), 1000u);
 }
