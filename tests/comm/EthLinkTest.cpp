@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -143,12 +144,28 @@ TEST(EthLink, HostThatDoesNotResolve) {
     EXPECT_EQ(result, 'y');
 }
 
+// The most that one connection can take before the printer's reset reaches
+// the sender: the sender's largest send buffer (the receiver's is kept tiny).
+size_t LargestSendBuffer() {
+    FILE* f = fopen("/proc/sys/net/ipv4/tcp_wmem", "r");
+    long low = 0, initial = 0, high = 4L << 20;
+    if (f != nullptr) {
+        if (fscanf(f, "%ld %ld %ld", &low, &initial, &high) != 3) high = 4L << 20;
+        fclose(f);
+    }
+    return static_cast<size_t>(high);
+}
+
 TEST(EthLink, WriteToAPrinterThatKeepsDroppingTheConnectionGivesUp) {
     signal(SIGPIPE, SIG_DFL);  // a broken pipe must not end the process
     int server = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // A small receive buffer, set before listen so that every accepted
+    // connection has it: the printer's side can hold only a few kilobytes.
+    int small = 4096;
+    ASSERT_EQ(setsockopt(server, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small)), 0);
     ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     ASSERT_EQ(listen(server, 8), 0);
     socklen_t length = sizeof(addr);
@@ -173,7 +190,9 @@ TEST(EthLink, WriteToAPrinterThatKeepsDroppingTheConnectionGivesUp) {
 
     CComPortEth link;
     Connect(link, ntohs(addr.sin_port));
-    std::vector<unsigned char> data(4 << 20, 0x41);
+    // More than every connection that the link tries can buffer, whatever
+    // this machine's socket sizes: the write cannot complete.
+    std::vector<unsigned char> data(8 * (LargestSendBuffer() + (1u << 20)), 0x41);
     unsigned err = 0;
     unsigned sent = 1;
     Clock::time_point start = Clock::now();
