@@ -95,6 +95,26 @@ TEST_F(ComPortUsbTest, HandshakeRunsThroughTheBulkEndpoints) {
     EXPECT_GE(core.CountRequests("GSI"), 1u);
 }
 
+// Five attempts 1.5 s apart, counted through the pause function and on the
+// printer's side; the printer answers nothing.
+TEST_F(ComPortUsbTest, HandshakeWithASilentPrinterFailsAfterFiveAttempts) {
+    Add("name=p,serial=PR0011");
+    PrinterCore::Faults silent;
+    silent.silent = true;
+    core.SetFaults(silent);
+    CComPortUsb link(1);
+    std::vector<int> pauses;
+    link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
+    link.SetTimeoutRX(10);
+    unsigned long gsi = 77;
+    EXPECT_FALSE(link.HandshakeCommunication(&gsi));
+    EXPECT_EQ(gsi, 77u);
+    EXPECT_EQ(pauses, std::vector<int>(4, 1500));
+    EXPECT_EQ(core.CountRequests("GSI"), 5u);
+    EXPECT_EQ(core.CountRequests("ESCPOS_SV"), 3u);
+}
+
 TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {
     Add("name=p,serial=PR0011");
     CComPortUsb link(1);
