@@ -25,18 +25,28 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testsupport::SimProcess;
 
-// A loopback port on which nothing listens.
-int FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    socklen_t length = sizeof(addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
+// A loopback port on which nothing listens, held by a socket that does not
+// listen either, so that no other program can take it while the test runs.
+class RefusingPort {
+  public:
+    RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        socklen_t length = sizeof(addr);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
+        port_ = ntohs(addr.sin_port);
+    }
+    ~RefusingPort() { close(fd_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int Port() const { return port_; }
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
 
 void Connect(CComPortEth& link, int port) {
     char host[] = "127.0.0.1";
@@ -100,7 +110,9 @@ TEST(EthLink, ReceiveTimeoutGivesAFailedRead) {
 
 TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
     CComPortEth link;
-    Connect(link, FreePort());
+    RefusingPort refusing;
+    ASSERT_NE(refusing.Port(), 0);
+    Connect(link, refusing.Port());
     bool opened = true;
     Clock::time_point start = Clock::now();
     std::string log = Captured([&] { opened = link.Open(); });
