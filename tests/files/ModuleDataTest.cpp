@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -190,7 +191,8 @@ TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
         layout.payload = mkfile::Pattern(length, 9);
         ASSERT_TRUE(Load(module, mkfile::BuildModule(layout))) << length;
         EXPECT_EQ(module.iFileLength, static_cast<int32_t>(4108 + length));
-        EXPECT_EQ(0, memcmp(module.pModuleData.get() + 4102, layout.payload.data(), length));
+        EXPECT_TRUE(std::equal(layout.payload.begin(), layout.payload.end(),
+                               module.pModuleData.get() + 4102));
     }
 
     for (size_t length : {0ul, 11ul, 4101ul})
