@@ -164,9 +164,7 @@ bool UpgradePrinter::SendModuleToDevice(CComPort& port, int type, unsigned char*
                                         bool closeOnHandshakeFailure, void* /*reserved*/) {
     static const char* const FN = "SendModuleToDevice";
     if (data == nullptr || size < 0) size = 0;
-    int64_t extra = 0;
     if (static_cast<uint32_t>(size) > MODULE_EXTRA_STEP) {
-        extra = static_cast<int64_t>(size / MODULE_EXTRA_STEP) * MODULE_EXTRA_WAIT_MS;
         Log::WriteLog(FN, "Add Timeout module size > 2MB");
     }
     port.CleanRX();
@@ -178,7 +176,6 @@ bool UpgradePrinter::SendModuleToDevice(CComPort& port, int type, unsigned char*
     int normalTimeout = 2000;
     int bluetoothTimeout = 22000;
     if (type == ModulesAvailable::MODULE_RFID_HF || type == ModulesAvailable::MODULE_RFID_UHF) {
-        extra += MODULE_RFID_EXTRA_WAIT_MS;
         Log::WriteLog(FN, "Add another Timeout due to RFID module ");
         normalTimeout = 4000;
         bluetoothTimeout = 24000;
@@ -196,7 +193,20 @@ bool UpgradePrinter::SendModuleToDevice(CComPort& port, int type, unsigned char*
                       &err);
     Log::WriteLog(FN, "Waiting Answer...");
     port.SetTimeoutTX(savedTimeout);
-    return WaitModuleVerdict(port, extra + MODULE_ANSWER_WAIT_MS);
+    return WaitModuleVerdict(port, ModuleAnswerWaitMs(type, size));
+}
+
+int64_t UpgradePrinter::ModuleAnswerWaitMs(int type, int size) {
+    int64_t wait = MODULE_ANSWER_WAIT_MS;
+    // The threshold is one step, although the log line speaks of 2 MB.
+    if (size > 0 && static_cast<uint32_t>(size) > MODULE_EXTRA_STEP) {
+        wait += static_cast<int64_t>(static_cast<uint32_t>(size) / MODULE_EXTRA_STEP) *
+                MODULE_EXTRA_WAIT_MS;
+    }
+    if (type == ModulesAvailable::MODULE_RFID_HF || type == ModulesAvailable::MODULE_RFID_UHF) {
+        wait += MODULE_RFID_EXTRA_WAIT_MS;
+    }
+    return wait;
 }
 
 bool UpgradePrinter::WaitModuleVerdict(CComPort& port, int64_t limitMs) {

@@ -62,6 +62,8 @@ class UpgradePrinter {
     bool SendModuleToDevice(CComPort& port, int type, unsigned char* data, int size,
                             bool closeOnHandshakeFailure, void* reserved);
     bool SendModule(CComPort& port, int type, unsigned char* data, int size, void* reserved);
+    // How long the module download waits for the verdict on a module.
+    static int64_t ModuleAnswerWaitMs(int type, int size);
 
     static bool GetCheckSumImage(const unsigned char* data, int64_t length, unsigned long& sum,
                                  unsigned long& xorSum);
