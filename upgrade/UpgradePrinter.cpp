@@ -363,14 +363,18 @@ std::string UpgradePrinter::ExpectedRelease(const PSWFile& psw) {
     return release.substr(0, 1) + "." + release.substr(1);
 }
 
-bool UpgradePrinter::ReadFirmwareRelease(CComPort& port, unsigned maxLength, std::string& release) {
+bool UpgradePrinter::ReadFirmwareRelease(CComPort& port, unsigned maxLength, std::string& release,
+                                         unsigned& length) {
     WriteAll(port, Commands::Cmd_CommandCAN.data(), Commands::Cmd_CommandCAN.size());
     WriteAll(port, Commands::Cmd_CommandGetFWREL.data(), Commands::Cmd_CommandGetFWREL.size());
     std::vector<unsigned char> answer(maxLength + 1, 0);
     unsigned err = 0;
     unsigned got = port.Read(answer.data(), maxLength, &err);
+    length = 0;
+    release.clear();
     if (EmptyRead(got, maxLength)) return false;
-    release.assign(reinterpret_cast<const char*>(answer.data()), got);
+    length = got;
+    release = reinterpret_cast<const char*>(answer.data());  // the buffer ends in a NUL
     return true;
 }
 
@@ -382,7 +386,8 @@ bool UpgradePrinter::PrepareFirmwareTransfer(CComPort& port, PSWFile& psw, const
         return false;
     }
     std::string current;
-    if (!ReadFirmwareRelease(port, 511, current)) {
+    unsigned length = 0;
+    if (!ReadFirmwareRelease(port, 511, current, length)) {
         Log::WriteLog(function, "Read FW Release Error");
         port.Close();
         return false;

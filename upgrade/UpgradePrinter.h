@@ -139,8 +139,10 @@ class UpgradePrinter {
     // "1.23" for the package release "123".
     static std::string ExpectedRelease(const PSWFile& psw);
     // Writes the cancel byte and the firmware release request and reads the
-    // answer (up to maxLength bytes); false when nothing came.
-    static bool ReadFirmwareRelease(CComPort& port, unsigned maxLength, std::string& release);
+    // answer (up to maxLength bytes, their count in length); false when
+    // nothing came. The release is the answer as a text: up to its first NUL.
+    static bool ReadFirmwareRelease(CComPort& port, unsigned maxLength, std::string& release,
+                                    unsigned& length);
     // The three steps that start every firmware transfer: reopen, handshake
     // and the current release; sameVersion tells whether the printer already
     // runs the package's release.

@@ -299,7 +299,8 @@ bool UpgradePrinter_ModeU1::NetworkCheck(CComPort& port, const char* expectedRel
             Log::WriteLog(FN_BANKS, "Handshake Communication Error");
             return false;
         }
-        if (ReadFirmwareRelease(port, ANSWER_BUFFER, release) && release.size() == 4) {
+        unsigned length = 0;
+        if (ReadFirmwareRelease(port, ANSWER_BUFFER, release, length) && length == 4) {
             port.Close();
             released = true;
             break;

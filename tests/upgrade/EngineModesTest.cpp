@@ -165,6 +165,8 @@ TEST_F(EngineRun, U1OutcomeByLinkKind) {
         // USB without a programming answer: a printer already on the release only waits.
         {COMMPORT_USB, "0;x", {"1.23"}, true, "Same version: Wait then exit...", 1},
         {COMMPORT_USB, "0", {"0.99"}, true, "Different version: Printer reset...", 1},
+        // The release is a text: a NUL after it does not make it another one.
+        {COMMPORT_USB, "0", {std::string("1.23\0", 5)}, true, "Same version: Wait then exit...", 1},
         {COMMPORT_USB, "", {"0.99", "\xAA"}, true, "Answer: NO_ERROR_COM", 2},
         // The network: the release the printer comes back with decides.
         {COMMPORT_ETH,

@@ -268,3 +268,9 @@ TEST_F(AllModules, AGroupWithoutRecordsIsSkippedWithoutPause) {
     EXPECT_TRUE(log.Has("Fonts Module not found"));
     EXPECT_EQ(clock.Count(10000), 0);
 }
+
+TEST_F(AllModules, ANegativeMultiplierWaitsNothing) {
+    engine.timem = -1;
+    EXPECT_TRUE(engine.SendAllModules(link, psw, psw.components, nullptr, 10000, true, true));
+    EXPECT_TRUE(clock.sleeps.empty());
+}
