@@ -143,7 +143,7 @@ bool UsbTestbed::Plug(const std::string& name, std::string& error) {
         return false;
     }
     Plugged p;
-    p.model = std::make_unique<UsbDeviceModel>(layout, layout.printer ? core_ : nullptr,
+    p.model = std::make_unique<UsbDeviceModel>(layout, CoreOf(layout),
                                                [this](UsbDeviceModel& d) { OnReset(d); });
     p.sysPath = SysPath(layout.bus, layout.ports, layout.ports.size());
     p.devNode = Format("/dev/bus/usb/%03u/%03u", static_cast<unsigned>(layout.bus),
@@ -177,6 +177,14 @@ bool UsbTestbed::Unplug(const std::string& name, std::string& error) {
     return true;
 }
 
+void UsbTestbed::SetCore(const std::string& name, PrinterCore* core) { ownCores_[name] = core; }
+
+PrinterCore* UsbTestbed::CoreOf(const UsbDeviceConfig& layout) const {
+    if (!layout.printer) return nullptr;
+    auto it = ownCores_.find(layout.name);
+    return it == ownCores_.end() ? core_ : it->second;
+}
+
 UsbDeviceModel* UsbTestbed::Device(const std::string& name) {
     auto it = plugged_.find(name);
     return it == plugged_.end() ? nullptr : it->second.model.get();
@@ -207,11 +215,21 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
             return any;
         }
         case UsbBusEvent::Trigger::AfterBytes:
+        case UsbBusEvent::Trigger::AfterRequest:
             for (const auto& entry : plugged_) {
                 const UsbDeviceModel& m = *entry.second.model;
                 bool source =
                     event.source.empty() ? m.Config().printer : entry.first == event.source;
-                if (source && m.BytesReceived() >= event.value) return true;
+                if (!source) continue;
+                if (event.trigger == UsbBusEvent::Trigger::AfterBytes) {
+                    if (m.BytesReceived() >= event.value) return true;
+                    continue;
+                }
+                PrinterCore* core = CoreOf(m.Config());
+                if (core != nullptr && core->CountRequests(event.request) > 0 &&
+                    !core->HasOutput()) {
+                    return true;
+                }
             }
             return false;
     }
