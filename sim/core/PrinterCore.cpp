@@ -188,6 +188,11 @@ bool PrinterCore::HasOutput() const {
     return ReadyLocked(Clock::now());
 }
 
+void PrinterCore::Answer(std::vector<uint8_t> answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!answer.empty()) QueueAnswer(std::move(answer));
+}
+
 void PrinterCore::DiscardOutput() {
     std::lock_guard<std::mutex> lock(mutex_);
     output_.clear();

@@ -37,6 +37,9 @@ class UsbBootModeTest : public UsbBusFixture {
     bool PollUntil(Condition done, int ms = 5000) {
         std::string error;
         for (int i = 0; i < ms; ++i) {
+            if (boot) {
+                EXPECT_TRUE(boot->Poll(*bus, error)) << error;
+            }
             EXPECT_TRUE(bus->Poll(error)) << error;
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -114,6 +117,39 @@ TEST_F(UsbBootModeTest, BootDeviceThatNeverAppears) {
     char list[1024] = {0}, errText[1024] = {0};
     CComPortUsb::GetDeviceList(list, errText, "045B");
     EXPECT_STREQ(list, "");
+}
+
+TEST_F(UsbBootModeTest, WithoutAPauseTheBootDeviceIsListedBeforeTheRestartAnswerIsOut) {
+    ASSERT_NO_FATAL_FAILURE(Install("appear=0,backon=lock-bit,backdelay=0"));
+    CComPortUsb link(1);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
+    unsigned char request[] = {0x1C, 0x4C, 0x49}, answer[16];
+    unsigned err = 0;
+    ASSERT_EQ(link.Write(request, 3, &err), 3u);
+    link.SetTimeoutRX(50);
+    EXPECT_EQ(link.Read(answer, sizeof answer, &err), 0u);  // held until the bus has changed
+
+    ASSERT_TRUE(PollUntil([&] { return bus->Device("boot") != nullptr; }));
+    ASSERT_EQ(link.Read(answer, sizeof answer, &err), 8u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(answer), 8), "BOOT_RST");
+    char list[1024] = {0}, errText[1024] = {0};
+    ASSERT_TRUE(CComPortUsb::GetDeviceList(list, errText, "045B")) << errText;
+    EXPECT_STREQ(list, "045B|0025|\n");
+    link.Close();
+    ASSERT_TRUE(PollUntil([&] { return bus->Device("p") == nullptr; }));
+
+    // A person restarts the printer after the lock bit: no reset command.
+    CComPortUsb bootLink(1);
+    std::string vid = "045B", pid = "0025", serial;
+    ASSERT_TRUE(bootLink.InitWithVid(&vid[0], &pid[0], &serial[0]));
+    ASSERT_TRUE(bootLink.Open());
+    EXPECT_EQ(Exchange(bootLink, {0x55}), Bytes{0xE6});
+    EXPECT_EQ(Exchange(bootLink, {0x1D, 0x49, 0x01}), Bytes{});  // not a printer any more
+    EXPECT_EQ(Exchange(bootLink, {0x40}), Bytes{0x06});
+    EXPECT_EQ(Exchange(bootLink, {0x7A}), Bytes{0x06});
+    bootLink.Close();
+    ASSERT_TRUE(PollUntil([&] { return bus->Device("p") != nullptr; }));
+    EXPECT_EQ(bus->Device("boot"), nullptr);
 }
 
 TEST(UsbBootSetupParse, RefusesBadValues) {
