@@ -70,7 +70,10 @@ class UsbBootModeTest : public UsbBusFixture {
 };
 
 TEST_F(UsbBootModeTest, PrinterRestartsIntoTheBootProgramAndComesBackWithItsNewRelease) {
-    ASSERT_NO_FATAL_FAILURE(Install("userarea=FFFFFF00,size=128,newrelease=2.00,back=p2"));
+    testsupport::TempDir folder;
+    std::string file = folder.path() + "/image.bin";
+    ASSERT_NO_FATAL_FAILURE(
+        Install("userarea=FFFFFF00,size=128,newrelease=2.00,back=p2,image=" + file));
     ASSERT_NO_FATAL_FAILURE(EnterBootMode());
     ASSERT_TRUE(PollUntil([&] { return bus->Device("boot") != nullptr; }));
 
@@ -99,6 +102,13 @@ TEST_F(UsbBootModeTest, PrinterRestartsIntoTheBootProgramAndComesBackWithItsNewR
     EXPECT_EQ(Exchange(link, {0x31}), Bytes{0x06});
     link.Close();
     EXPECT_EQ(boot->Program().Programmed().bytes, image);
+    std::string summary, error;
+    ASSERT_TRUE(boot->Finish(summary, error)) << error;
+    EXPECT_EQ(summary,
+              "boot image 256 bytes from FFFFFF00 sum 00007F80 terminated 1 complete 1 locked 0 "
+              "refused 0");
+    std::string written = testsupport::ReadWholeFile(file);
+    EXPECT_EQ(Bytes(written.begin(), written.end()), image);
 
     // The printer comes back under its other address, with the new release.
     ASSERT_TRUE(PollUntil([&] { return bus->Device("p2") != nullptr; }));
