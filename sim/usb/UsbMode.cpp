@@ -36,6 +36,7 @@ struct UsbModeOptions {
     bool empty = false;
     bool boot = false;
     UsbBootSetup bootSetup;
+    std::string restartDevice;
     std::vector<std::string> command;
 };
 
@@ -46,7 +47,8 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             o.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
             break;
         }
-        bool takesValue = word == "--device" || word == "--event" || word == "--boot";
+        bool takesValue =
+            word == "--device" || word == "--event" || word == "--boot" || word == "--restart-as";
         if (takesValue && i + 1 >= args.size()) {
             error = word + " needs a value";
             return false;
@@ -63,6 +65,8 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
         } else if (word == "--boot") {
             o.boot = true;
             if (!ParseUsbBootSetup(args[++i], o.bootSetup, error)) return false;
+        } else if (word == "--restart-as") {
+            o.restartDevice = args[++i];
         } else if (word == "--empty") {
             o.empty = true;
         } else {
@@ -178,6 +182,9 @@ const char* UsbTransportUsage() {
            "      backon=reset|lock-bit backdelay=MS (default 300) newrelease=TEXT\n"
            "      image=FILE (the programmed bytes, written at the end)\n"
            "      At the end a line \"prnsim: boot image ...\" goes to standard error.\n"
+           "  --restart-as ID  after a restart of the printer (a firmware download) the\n"
+           "      declared device ID comes back instead of the printer's own devices\n"
+           "      (e.g. under another serial, so another address number)\n"
            "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
 }
 
@@ -196,6 +203,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
         }
     }
     for (const UsbBusEvent& event : options.events) bus.AddEvent(event);
+    bus.SetRestartDevice(options.restartDevice);
     std::unique_ptr<UsbBootMode> boot;
     if (options.boot && !InstallBootMode(options, core, bus, boot, error)) {
         fprintf(stderr, "prnsim: %s\n", error.c_str());

@@ -41,6 +41,10 @@ class UsbTestbed {
     void SetCore(const std::string& name, PrinterCore* core);
 
     void AddEvent(const UsbBusEvent& event);
+    // When the printer core restarts, its devices leave the bus; when it is
+    // back they come again, or this declared device instead (the printer
+    // under another address number).
+    void SetRestartDevice(const std::string& name) { restartDevice_ = name; }
     // Runs the events that are due; call it often from the owning thread.
     // Returns false with a reason when an event names an unknown device.
     bool Poll(std::string& error);
@@ -69,6 +73,10 @@ class UsbTestbed {
     bool AddRecord(const std::string& record, std::string& error);
     bool EventDue(const UsbBusEvent& event);
     PrinterCore* CoreOf(const UsbDeviceConfig& layout) const;
+    // Unplugs the printer devices for a restart of the core, and plugs them
+    // in again once it is over.
+    bool FollowRestart(std::string& error);
+    std::vector<std::string> PrinterDevices() const;
     void OnReset(UsbDeviceModel& device);
 
     _UMockdevTestbed* testbed_;
@@ -82,6 +90,8 @@ class UsbTestbed {
     std::map<int, int> nextDevnum_;
     std::vector<UsbBusEvent> events_;
     std::vector<PendingAdd> pendingAdds_;
+    std::string restartDevice_;
+    std::vector<std::string> awayDevices_;  // to come back after the restart
 
     mutable std::mutex resetMutex_;
     std::set<std::string> resetRequests_;  // device names, filled on the handler thread

@@ -116,7 +116,7 @@ TEST_F(UsbBootModeTest, PrinterRestartsIntoTheBootProgramAndComesBackWithItsNewR
     CComPortUsb again(1);
     ASSERT_NO_FATAL_FAILURE(InitAndOpen(again, "2"));
     Bytes release = Exchange(again, {0x1D, 0x49, 0x03});
-    EXPECT_EQ(std::string(release.begin(), release.end()), std::string("2.00\0", 5));
+    EXPECT_EQ(std::string(release.begin(), release.end()), "2.00");
 }
 
 TEST_F(UsbBootModeTest, BootDeviceThatNeverAppears) {
