@@ -134,10 +134,31 @@ BootProgram::BootProgram(const BootSettings& settings, ProgrammedListener onProg
         out.push_back(newerConfirmed_ ? READY_NEWER : ACK);
         synchronised_ = programmingState_ = areaSelected_ = false;
     });
-    core_.AddRequestHandler({PROGRAM}, "program",
-                            [this](const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
-                                return OnProgramming(data, length, out);
-                            });
+    commands_[PROGRAM] = {"program", [this](const uint8_t* data, size_t length, auto& out) {
+                              return OnProgramming(data, length, out);
+                          }};
+    core_.AddStreamHandler(
+        "boot", [] { return true; },
+        [this](const uint8_t* data, size_t length, auto& out) {
+            return OnBytes(data, length, out);
+        });
+}
+
+size_t BootProgram::OnBytes(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
+    auto it = commands_.find(data[0]);
+    if (it == commands_.end()) return 1;  // not a command of the boot program: ignored
+    size_t used = it->second.handler(data, length, out);
+    if (used > 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++requestCounts_[it->second.name];
+    }
+    return used;
+}
+
+size_t BootProgram::CountRequests(const std::string& name) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = requestCounts_.find(name);
+    return it == requestCounts_.end() ? 0 : it->second;
 }
 
 BootProgram::Image BootProgram::Programmed() const {
@@ -157,27 +178,26 @@ void BootProgram::AppendWithSum(std::vector<uint8_t> packet, std::vector<uint8_t
 
 void BootProgram::AddCommand(uint8_t command, const std::string& name,
                              std::function<void(std::vector<uint8_t>&)> answer) {
-    core_.AddRequestHandler({command}, name,
-                            [this, command, name, answer](const uint8_t*, size_t, auto& out) {
-                                std::lock_guard<std::mutex> lock(mutex_);
-                                // Until the bit-rate adjustment byte the boot program hears nothing
-                                // else.
-                                if (!synchronised_ && command != ADJUST) return size_t{1};
-                                if (Wrong(name)) {
-                                    Refuse(command, SEQUENCE_ERROR, out);
-                                    if (command == ADJUST) synchronised_ = true;
-                                    return size_t{1};
-                                }
-                                answer(out);
-                                return size_t{1};
-                            });
+    commands_[command] = {
+        name, [this, command, name, answer](const uint8_t*, size_t, std::vector<uint8_t>& out) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            // Until the bit-rate adjustment byte the boot program hears nothing else.
+            if (!synchronised_ && command != ADJUST) return size_t{1};
+            if (Wrong(name)) {
+                Refuse(command, SEQUENCE_ERROR, out);
+                if (command == ADJUST) synchronised_ = true;
+                return size_t{1};
+            }
+            answer(out);
+            return size_t{1};
+        }};
 }
 
 void BootProgram::AddSizedCommand(uint8_t command, const std::string& name,
                                   std::vector<uint8_t> expectedPayload) {
-    core_.AddRequestHandler(
-        {command}, name,
-        [this, command, name, expectedPayload](const uint8_t* data, size_t length, auto& out) {
+    commands_[command] = {
+        name, [this, command, name, expectedPayload](const uint8_t* data, size_t length,
+                                                     std::vector<uint8_t>& out) {
             if (length < 2) return size_t{0};
             size_t total = size_t{data[1]} + 3;
             if (length < total) return size_t{0};
@@ -192,7 +212,7 @@ void BootProgram::AddSizedCommand(uint8_t command, const std::string& name,
                 out.push_back(ACK);
             }
             return total;
-        });
+        }};
 }
 
 size_t BootProgram::OnProgramming(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -29,8 +30,9 @@ struct BootSettings {
 // and the answers of the older and the newer boot program. It keeps every
 // accepted byte of the user area so that the written image can be checked.
 //
-// The byte engine is a PrinterCore with the boot commands as its requests;
-// the USB device of the boot program moves bytes through Core().
+// The byte engine is a PrinterCore whose bytes all go to the boot program
+// (none reaches the printer's own requests); the USB device of the boot
+// program moves bytes through Core().
 class BootProgram {
   public:
     struct Image {
@@ -50,11 +52,20 @@ class BootProgram {
 
     PrinterCore& Core() { return core_; }
     Image Programmed() const;
+    // How often a command (by its name in StepNames(), or "program") has been taken.
+    size_t CountRequests(const std::string& name) const;
 
     // Names accepted in BootSettings::wrong, one per command.
     static const std::vector<std::string>& StepNames();
 
   private:
+    using Handler = PrinterCore::RequestHandler;
+    struct Command {
+        std::string name;
+        Handler handler;
+    };
+
+    size_t OnBytes(const uint8_t* data, size_t length, std::vector<uint8_t>& answer);
     void AddCommand(uint8_t command, const std::string& name,
                     std::function<void(std::vector<uint8_t>&)> answer);
     void AddSizedCommand(uint8_t command, const std::string& name,
@@ -68,6 +79,7 @@ class BootProgram {
     BootSettings settings_;
     ProgrammedListener onProgrammed_;
     PrinterCore core_;
+    std::map<uint8_t, Command> commands_;
 
     // Handlers run on the core's lock; accessors from other threads use this one.
     mutable std::mutex mutex_;
@@ -79,5 +91,6 @@ class BootProgram {
     uint64_t nextAddress_ = 0;     // address the next new bank must have
     bool started_ = false;
     std::set<uint32_t> failedOnce_;
+    std::map<std::string, size_t> requestCounts_;
     Image image_;
 };

@@ -100,6 +100,7 @@ bool PrinterCore::DispatchStream(bool& taken) {
         if (used == 0) return false;
         used = std::min(used, pending_.size());
         requests_.push_back(stream.name);
+        lastRequest_ = stream.name;
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
         if (!answer.empty()) QueueAnswer(std::move(answer));
         return true;
@@ -206,6 +207,11 @@ size_t PrinterCore::TakeOutput(uint8_t* out, size_t max) {
 bool PrinterCore::HasOutput() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return ReadyLocked(Clock::now());
+}
+
+void PrinterCore::Answer(std::vector<uint8_t> answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!answer.empty()) QueueAnswer(std::move(answer));
 }
 
 void PrinterCore::DiscardOutput() {

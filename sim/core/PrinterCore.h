@@ -55,6 +55,9 @@ class PrinterCore {
     // Moves up to max queued answer bytes into out; returns how many.
     size_t TakeOutput(uint8_t* out, size_t max);
     bool HasOutput() const;
+    // Queues an answer that no request of this moment asked for: one held
+    // back until something else had happened (the bus had changed).
+    void Answer(std::vector<uint8_t> answer);
     // Drops the answers not yet taken (a connection that went away takes
     // them with it).
     void DiscardOutput();

@@ -129,10 +129,13 @@ UsbBootMode::UsbBootMode(const UsbBootSetup& setup, PrinterCore& printer)
 
 bool UsbBootMode::Install(UsbTestbed& bus, const UsbDeviceConfig& printerLayout,
                           std::string& error) {
-    const std::string answer = setup_.entryAnswer;
+    printerName_ = printerLayout.name;
+    // Early, the answer waits until the boot device is on the bus (Poll).
+    const std::string answer = Early() ? "" : setup_.entryAnswer;
     printer_.AddRequestHandler({0x1C, 0x4C, 0x49}, ENTRY_REQUEST,
-                               [answer](const uint8_t*, size_t, std::vector<uint8_t>& out) {
+                               [this, answer](const uint8_t*, size_t, std::vector<uint8_t>& out) {
                                    out.assign(answer.begin(), answer.end());
+                                   entryRequested_ = true;
                                    return size_t{3};
                                });
 
@@ -142,29 +145,54 @@ bool UsbBootMode::Install(UsbTestbed& bus, const UsbDeviceConfig& printerLayout,
     boot.productId = setup_.productId;
     boot.hasSerial = true;  // a serial string that is empty
     boot.serial.clear();
-    boot.bus = printerLayout.bus;
+    boot.bus = Early() ? printerLayout.bus + 1 : printerLayout.bus;
     boot.ports = printerLayout.ports;
     boot.present = false;
     bus.SetCore(DEVICE_NAME, &program_->Core());
-    if (!bus.Declare(boot, error)) return false;
+    return bus.Declare(boot, error);
+}
 
-    UsbBusEvent restart;
-    restart.trigger = UsbBusEvent::Trigger::AfterRequest;
-    restart.request = ENTRY_REQUEST;
-    restart.source = printerLayout.name;
-    restart.remove = printerLayout.name;
-    if (setup_.appear) restart.add = DEVICE_NAME;
-    restart.delayMs = setup_.appearMs;
-    bus.AddEvent(restart);
-
-    UsbBusEvent comeBack;
-    comeBack.trigger = UsbBusEvent::Trigger::AfterRequest;
-    comeBack.request = setup_.backOnLockBit ? "lock-bit" : "reset";
-    comeBack.source = DEVICE_NAME;
-    comeBack.remove = DEVICE_NAME;
-    comeBack.add = setup_.back.empty() ? printerLayout.name : setup_.back;
-    comeBack.delayMs = setup_.backMs;
-    bus.AddEvent(comeBack);
+bool UsbBootMode::Poll(UsbTestbed& bus, std::string& error) {
+    Clock::time_point now = Clock::now();
+    switch (stage_) {
+        case Stage::Running:
+            if (!entryRequested_) return true;
+            if (Early()) {
+                if (!bus.Plug(DEVICE_NAME, error)) return false;
+                printer_.Answer(
+                    std::vector<uint8_t>(setup_.entryAnswer.begin(), setup_.entryAnswer.end()));
+            }
+            stage_ = Stage::Restarting;
+            return true;
+        case Stage::Restarting:
+            // The printer goes once the host has its answer.
+            if (printer_.HasOutput() || printer_.HasLateAnswers()) return true;
+            if (!bus.Unplug(printerName_, error)) return false;
+            due_ = now + std::chrono::milliseconds(setup_.appearMs);
+            stage_ = setup_.appear && !Early() ? Stage::Appearing : Stage::InBoot;
+            return true;
+        case Stage::Appearing:
+            if (now < due_) return true;
+            stage_ = Stage::InBoot;
+            return bus.Plug(DEVICE_NAME, error);
+        case Stage::InBoot: {
+            const char* leaveOn = setup_.backOnLockBit ? "lock-bit" : "reset";
+            PrinterCore& core = program_->Core();
+            if (program_->CountRequests(leaveOn) == 0 || core.HasOutput() ||
+                core.HasLateAnswers()) {
+                return true;
+            }
+            due_ = now + std::chrono::milliseconds(setup_.backMs);
+            stage_ = Stage::Returning;
+            return bus.Unplug(DEVICE_NAME, error);
+        }
+        case Stage::Returning:
+            if (now < due_) return true;
+            stage_ = Stage::Done;
+            return bus.Plug(setup_.back.empty() ? printerName_ : setup_.back, error);
+        case Stage::Done:
+            return true;
+    }
     return true;
 }
 

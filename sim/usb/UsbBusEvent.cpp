@@ -36,11 +36,6 @@ bool ParseUsbBusEvent(const std::string& text, UsbBusEvent& event, std::string& 
         } else if (key == "reset") {
             event.trigger = UsbBusEvent::Trigger::OnReset;
             haveTrigger = true;
-        } else if (key == "request") {
-            ok = !value.empty();
-            event.trigger = UsbBusEvent::Trigger::AfterRequest;
-            event.request = value;
-            haveTrigger = true;
         } else if (key == "on") {
             event.source = value;
         } else if (key == "remove") {
@@ -60,7 +55,7 @@ bool ParseUsbBusEvent(const std::string& text, UsbBusEvent& event, std::string& 
         }
     }
     if (!haveTrigger) {
-        error = "event without a trigger (bytes=N, ms=N, reset or request=NAME)";
+        error = "event without a trigger (bytes=N, ms=N or reset)";
         return false;
     }
     if (event.remove.empty() && event.add.empty()) {

@@ -7,12 +7,9 @@
 // printer restarts (its device goes away, and after a pause the same or
 // another device appears), triggered by what the printer has received.
 struct UsbBusEvent {
-    enum class Trigger { AfterBytes, OnReset, AfterMs, AfterRequest };
+    enum class Trigger { AfterBytes, OnReset, AfterMs };
     Trigger trigger = Trigger::AfterBytes;
     uint64_t value = 0;  // bytes received by the device, or milliseconds since start
-    // AfterRequest: the watched device's core has recognised this request and
-    // its answer has been taken by the host.
-    std::string request;
     std::string source;  // device whose traffic triggers it; empty: any printer device
     std::string remove;  // device to unplug; empty: none
     std::string add;     // device (declared absent) to plug in; empty: none
@@ -21,6 +18,5 @@ struct UsbBusEvent {
 };
 
 // Parses "bytes=4096,remove=p,add=boot,delay=300", "reset,remove=p,add=p2",
-// "ms=500,add=x", "request=RESET,on=boot,remove=boot,add=p" (keys: bytes,
-// reset, ms, request, on, remove, add, delay).
+// "ms=500,add=x" (keys: bytes, reset, ms, on, remove, add, delay).
 bool ParseUsbBusEvent(const std::string& text, UsbBusEvent& event, std::string& error);

@@ -162,9 +162,8 @@ const char* UsbTransportUsage() {
            "      speed=12|480 absent (plugged in later by an event)\n"
            "      default: name=printer,vid=0AE7,pid=0E15,serial=PR0011,port=1,driver=usblp\n"
            "  --event DESC   a bus change: trigger bytes=N (received by the printer),\n"
-           "      ms=N (since start), reset (port reset request) or request=NAME (the\n"
-           "      request answered), on=ID (the device watched), remove=ID, add=ID,\n"
-           "      delay=MS between removal and addition\n"
+           "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
+           "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
            "  --empty        no default printer (only root hubs)\n"
            "  --restart-as ID  after a restart of the printer (a firmware download) the\n"
            "      declared device ID comes back instead of the printer's own devices\n"
@@ -181,7 +180,8 @@ const char* UsbTransportUsage() {
            "      release security security-new size device clock user-area bit-rate\n"
            "      confirm transition status user-blank data-blank select terminate\n"
            "      lock-bit reset) pid=HEX (default 0025) on=ID (the printer) back=ID\n"
-           "      (comes back instead) appear=MS (default 300) noappear entry=TEXT\n"
+           "      (comes back instead) appear=MS (default 300; 0: on the bus before\n"
+           "      the answer is out, on the next bus) noappear entry=TEXT\n"
            "      backon=reset|lock-bit backdelay=MS (default 300) newrelease=TEXT\n"
            "      image=FILE (the programmed bytes, written at the end)\n"
            "      At the end a line \"prnsim: boot image ...\" goes to standard error.\n"
@@ -216,7 +216,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
                PRELOAD_LIBRARY);
         fflush(stdout);
         while (g_signal == 0) {
-            if (!bus.Poll(error)) {
+            if ((boot && !boot->Poll(bus, error)) || !bus.Poll(error)) {
                 fprintf(stderr, "prnsim: %s\n", error.c_str());
                 return 2;
             }
@@ -243,7 +243,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
             kill(child, g_signal);
             g_signal = 0;
         }
-        if (!bus.Poll(error)) {
+        if ((boot && !boot->Poll(bus, error)) || !bus.Poll(error)) {
             fprintf(stderr, "prnsim: %s\n", error.c_str());
             kill(child, SIGKILL);
             waitpid(child, &status, 0);

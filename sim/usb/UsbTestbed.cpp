@@ -215,21 +215,11 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
             return any;
         }
         case UsbBusEvent::Trigger::AfterBytes:
-        case UsbBusEvent::Trigger::AfterRequest:
             for (const auto& entry : plugged_) {
                 const UsbDeviceModel& m = *entry.second.model;
                 bool source =
                     event.source.empty() ? m.Config().printer : entry.first == event.source;
-                if (!source) continue;
-                if (event.trigger == UsbBusEvent::Trigger::AfterBytes) {
-                    if (m.BytesReceived() >= event.value) return true;
-                    continue;
-                }
-                PrinterCore* core = CoreOf(m.Config());
-                if (core != nullptr && core->CountRequests(event.request) > 0 &&
-                    !core->HasOutput()) {
-                    return true;
-                }
+                if (source && m.BytesReceived() >= event.value) return true;
             }
             return false;
     }
@@ -239,7 +229,8 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
 std::vector<std::string> UsbTestbed::PrinterDevices() const {
     std::vector<std::string> printers;
     for (const auto& entry : plugged_) {
-        if (entry.second.model->Config().printer) printers.push_back(entry.first);
+        // Devices with a core of their own (a boot program) are not the printer.
+        if (CoreOf(entry.second.model->Config()) == core_) printers.push_back(entry.first);
     }
     return printers;
 }

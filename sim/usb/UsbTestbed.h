@@ -72,11 +72,11 @@ class UsbTestbed {
     bool EnsureHub(int bus, const std::vector<uint8_t>& ports, std::string& error);
     bool AddRecord(const std::string& record, std::string& error);
     bool EventDue(const UsbBusEvent& event);
+    PrinterCore* CoreOf(const UsbDeviceConfig& layout) const;
     // Unplugs the printer devices for a restart of the core, and plugs them
     // in again once it is over.
     bool FollowRestart(std::string& error);
     std::vector<std::string> PrinterDevices() const;
-    PrinterCore* CoreOf(const UsbDeviceConfig& layout) const;
     void OnReset(UsbDeviceModel& device);
 
     _UMockdevTestbed* testbed_;
