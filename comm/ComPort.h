@@ -54,6 +54,20 @@ class CComPort {
     int iTimeoutRX;
     uint32_t uiPacketSize;
 
+    // Function name of the link trace lines in the log.
+    static constexpr const char* TRACE_FUNCTION = "LinkTrace";
+
+  protected:
+    // Link trace, written only while the log is on: every byte string the
+    // link hands to the printer or takes from it, as a hex dump under a line
+    // "<kind> sent|received <n> bytes", and the moments the link is opened,
+    // fails to open, is lost or is closed ("<kind> <event>"). The kind is
+    // "ser", "eth" or "usb"; the log line carries the time.
+    void TraceSent(const unsigned char* data, unsigned count) const;
+    void TraceReceived(const unsigned char* data, unsigned count) const;
+    void TraceEvent(const char* event) const;
+
   private:
+    void TraceData(const char* direction, const unsigned char* data, unsigned count) const;
     unsigned char* ReadAnswer(int* size, int timeoutMs, bool timed);
 };

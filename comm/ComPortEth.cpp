@@ -80,6 +80,7 @@ bool CComPortEth::Init(char* host, int port) {
 
 bool CComPortEth::FailOpen(const char* text) {
     Log::WriteLog("OpenPort", text);
+    TraceEvent("open failed");
     SetLastError(text);
     Close();
     return false;
@@ -98,6 +99,7 @@ bool CComPortEth::OpenPort() {
     if (iPort < 1 || iPort > 65535) {
         Log::WriteLogP("OpenPort", "Invalid port %d", iPort);
         SetLastError("Error to connect socket");
+        TraceEvent("open failed");
         return false;
     }
 
@@ -137,6 +139,7 @@ bool CComPortEth::OpenPort() {
     }
     if (!SetBlocking(iSocket, true, &failure)) return FailOpen(failure);
     ApplyTimeouts();
+    TraceEvent("opened");
     return true;
 }
 
@@ -152,6 +155,7 @@ bool CComPortEth::Open() {
 
 bool CComPortEth::Close() {
     if (iSocket != -1) {
+        TraceEvent("closed");
         shutdown(iSocket, SHUT_RDWR);
         pause_(CLOSE_PAUSE_MS);  // gives the printer time to finish with the connection
         close(iSocket);
@@ -191,6 +195,7 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
             }
             ssize_t n = send(iSocket, buf + sent + done, piece - done, MSG_NOSIGNAL);
             if (n > 0) {
+                TraceSent(buf + sent + done, static_cast<unsigned>(n));
                 done += static_cast<unsigned>(n);
                 continue;
             }
@@ -227,6 +232,8 @@ unsigned CComPortEth::Read(unsigned char* buf, unsigned len, unsigned* err) {
         *err = 1;
         return ALL_ONES;
     }
+    if (n > 0) TraceReceived(buf, static_cast<unsigned>(n));
+    if (n == 0 && len > 0) TraceEvent("lost");
     // 0 when the printer has closed the connection. The link stays as it is:
     // the caller decides whether to reopen it (without the close pause in
     // loops that would fail at once anyway).

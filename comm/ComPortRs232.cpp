@@ -127,9 +127,11 @@ bool CComPortRs232::OpenPort() {
     if (fd < 0) {
         Log::WriteLogP(FN, "Error to open Serial port(%d)", fd);
         SetLastError("Error to open Serial port");
+        TraceEvent("open failed");
         return false;
     }
     iFd = fd;
+    TraceEvent("opened");
     if (tcflush(iFd, TCOFLUSH) != 0 || tcsetattr(iFd, TCSANOW, &tty) != 0) {
         Log::WriteLog(FN, "Error to tcsetattr");
         SetLastError("Error to tcsetattr");
@@ -153,6 +155,7 @@ bool CComPortRs232::Close() {
     memset(szLastError, 0, 255);
     Log::WriteLog("Close", "ClosePort");
     if (iFd != -1) {
+        TraceEvent("closed");
         close(iFd);
         iFd = -1;
     }
@@ -242,6 +245,7 @@ unsigned CComPortRs232::ComWrite(unsigned char* buf, unsigned len, unsigned* err
     while (written < len) {
         ssize_t n = write(iFd, buf + written, len - written);
         if (n > 0) {
+            TraceSent(buf + written, static_cast<unsigned>(n));
             written += static_cast<unsigned>(n);
             stalled = 0;
             continue;
@@ -310,6 +314,7 @@ unsigned CComPortRs232::Read(unsigned char* buf, unsigned len, unsigned* err) {
     unsigned wanted = len < MAX_READ ? len : MAX_READ;
     ssize_t n = read(iFd, buf, wanted);
     *err = n < 0 ? 1 : 0;
+    if (n > 0) TraceReceived(buf, static_cast<unsigned>(n));
     return static_cast<unsigned>(n);
 }
 

@@ -393,13 +393,16 @@ bool CComPortUsb::Open() {
     if (handle_ == nullptr || libusb_claim_interface(handle_, INTERFACE) < 0) {
         Log::WriteLogP("Open", "%s", "libusb_claim_interface error");
         SetLastError("libusb_claim_interface error");
+        TraceEvent("open failed");
         return false;
     }
     bClaimed = true;
+    TraceEvent("opened");
     return true;
 }
 
 bool CComPortUsb::Close() {
+    if (handle_ != nullptr) TraceEvent("closed");
     ReleaseLibusb();
     return true;
 }
@@ -407,7 +410,10 @@ bool CComPortUsb::Close() {
 bool CComPortUsb::ReOpen() {
     Close();
     // A link that was never initialised is looked for by its whole serial.
-    if (!Reconnect(!bInitialised)) return false;
+    if (!Reconnect(!bInitialised)) {
+        TraceEvent("open failed");
+        return false;
+    }
     return Open();
 }
 
@@ -429,6 +435,7 @@ unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (!bClaimed) {
         // Finds the printer again with the form of Init that found it last.
         if (!Reconnect(byWholeSerial_)) {
+            TraceEvent("open failed");
             *err = 1;
             SetLastError("Write Error---> error to reinit device");
             return 0;
@@ -437,17 +444,21 @@ unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
             Log::WriteLogP("Write", "%s", "libusb_claim_interface error");
             *err = 1;
             SetLastError("Write Error---> error to oen device");
+            TraceEvent("open failed");
             return 0;
         }
         bClaimed = true;
+        TraceEvent("opened");
     }
     unsigned timeout = TransferTimeout(iTimeoutTX);
     unsigned packet = uiPacketSize > 0 ? uiPacketSize : 1;
     if (packet > static_cast<unsigned>(INT_MAX)) packet = static_cast<unsigned>(INT_MAX);
     if (len < packet) {
         int transferred = 0;
-        if (libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointOut), buf,
-                                 static_cast<int>(len), &transferred, timeout) != 0) {
+        int result = libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointOut), buf,
+                                          static_cast<int>(len), &transferred, timeout);
+        if (transferred > 0) TraceSent(buf, static_cast<unsigned>(transferred));
+        if (result != 0) {
             *err = 1;
             SetLastError("Write Error");
             return 0;
@@ -460,8 +471,11 @@ unsigned CComPortUsb::Write(unsigned char* buf, unsigned len, unsigned* err) {
     for (unsigned offset = 0; offset < len;) {
         unsigned piece = len - offset < packet ? len - offset : packet;
         int transferred = 0;
-        if (libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointOut), buf + offset,
-                                 static_cast<int>(piece), &transferred, timeout) != 0) {
+        int result =
+            libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointOut), buf + offset,
+                                 static_cast<int>(piece), &transferred, timeout);
+        if (transferred > 0) TraceSent(buf + offset, static_cast<unsigned>(transferred));
+        if (result != 0) {
             *err = 1;
             SetLastError("Write Error");
             return 0;
@@ -492,6 +506,8 @@ unsigned CComPortUsb::Read(unsigned char* buf, unsigned len, unsigned* err) {
     int transferred = 0;
     int result = libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointIn), buf, wanted,
                                       &transferred, TransferTimeout(iTimeoutRX));
+    if (transferred > 0) TraceReceived(buf, static_cast<unsigned>(transferred));
+    if (result == LIBUSB_ERROR_NO_DEVICE) TraceEvent("lost");
     if (result == 0) return static_cast<unsigned>(transferred);
     if (transferred > 0) {
         // The transfer ended early (a time-out before a short packet), but the
@@ -512,10 +528,11 @@ void CComPortUsb::CleanRX() {
     std::unique_ptr<unsigned char[]> scratch(new unsigned char[CLEAN_RX_BUFFER]);
     for (int i = 0; i < CLEAN_RX_MAX_READS; ++i) {
         int transferred = 0;
-        if (libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointIn), scratch.get(),
-                                 CLEAN_RX_BUFFER, &transferred, CLEAN_RX_TIMEOUT_MS) != 0) {
-            return;
-        }
+        int result =
+            libusb_bulk_transfer(handle_, static_cast<unsigned char>(iEndpointIn), scratch.get(),
+                                 CLEAN_RX_BUFFER, &transferred, CLEAN_RX_TIMEOUT_MS);
+        if (transferred > 0) TraceReceived(scratch.get(), static_cast<unsigned>(transferred));
+        if (result != 0) return;
     }
 }
 

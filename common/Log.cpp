@@ -85,14 +85,20 @@ void Log::WriteLogData(const char* function, const char* text, const unsigned ch
                        size_t length) {
     if (!Enabled()) return;
     WriteLog(function, text);
-    if (data == nullptr) return;
+    if (data == nullptr || length == 0) return;
+    // The rows of one dump go out in one piece: a large dump does not reopen
+    // the log file for every row, and the file is still whole after it.
+    std::string rows;
+    rows.reserve((length / 16 + 1) * 96);
     for (size_t offset = 0; offset < length; offset += 16) {
         char row[128];
         FormatDumpRow(row, sizeof(row), data, length, offset);
-        char line[160];
-        snprintf(line, sizeof(line), "\t\t\t\t\t\t\t\t\t\t%s", row);
-        Emit(line);
+        rows += "\t\t\t\t\t\t\t\t\t\t";
+        rows += row;
+        rows += '\n';
     }
+    rows.pop_back();  // the writers below end the text with the last line end
+    Emit(rows.c_str());
 }
 
 void Log::WriteToFile(const char* text) {

@@ -21,6 +21,8 @@ class Log {
     static FILE* m_TextFile;
 
     static void SetLogEnable(uint32_t type, bool dataToo);
+    // True when log lines are written anywhere.
+    static bool IsOn() { return Enabled(); }
 
     // Printer- and file-supplied text must always go through %s, never as the format.
     static void WriteLog(const char* function, const char* text);

@@ -115,10 +115,17 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         } else if (int used = ParseUpgradeOption(argc - i, argv + i, o.upgrade, error)) {
             if (used < 0) return false;
             i += used - 1;
+        } else if (int words = ParseReplayOption(argc, argv, i, o.replay, error)) {
+            if (words < 0) return false;
+            i += words - 1;
         } else {
             error = "unknown option " + word;
             return false;
         }
+    }
+    if ((o.replay.fast || o.replay.run != 0) && o.replay.file.empty()) {
+        error = "--fast and --run belong to --replay";
+        return false;
     }
     if (!o.help && !o.tcp && !o.pty && !o.usb && !o.discovery) {
         error = "no transport given (--tcp, --pty, --discovery or --usb)";

@@ -7,6 +7,7 @@
 #include "sim/OpsOptions.h"
 #include "sim/UpgradeOptions.h"
 #include "sim/core/PrinterCore.h"
+#include "sim/replay/ReplayOptions.h"
 
 // What a run of prnsim should be, from its command line.
 struct SimOptions {
@@ -27,6 +28,7 @@ struct SimOptions {
     PrinterCore::Faults faults;
     OpsOptions ops;
     UpgradeOptions upgrade;
+    ReplayOptions replay;
 };
 
 // False with a reason for a word it does not know or a bad value.

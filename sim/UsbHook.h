@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,9 @@ class PrinterCore;
 
 // The emulated USB bus, built into prnsim only when its sources are present.
 // args holds every word after "--usb"; the result is prnsim's exit code.
-int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args);
+// tick, when given, runs on every turn of the bus; when it returns false the
+// command is stopped and the bus ends with exit code 1.
+int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args,
+                    const std::function<bool()>& tick = {});
 // Help text of the words after "--usb".
 const char* UsbTransportUsage();

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "sim/core/PackageImage.h"
 #include "sim/core/PrinterCore.h"
 #include "sim/core/UpgradeHandlers.h"
+#include "sim/replay/Recording.h"
+#include "sim/replay/Replayer.h"
 
 namespace {
 
@@ -53,7 +56,7 @@ int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOp
     return 0;
 }
 
-int Serve(PrinterCore& core, const SimOptions& options) {
+int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
     std::vector<std::unique_ptr<Transport>> transports;
     const TcpTransport* tcpTransport = nullptr;
     std::string error;
@@ -92,11 +95,17 @@ int Serve(PrinterCore& core, const SimOptions& options) {
 
     std::vector<pollfd> fds;
     while (!g_stop) {
+        if (replay != nullptr) {
+            replay->Poll(core);
+            if (replay->Departed()) break;
+        }
         fds.clear();
         for (auto& t : transports) t->Prepare(fds);
         // Late answers and restarts need a wake-up; otherwise only traffic
-        // wakes the loop.
-        int waitMs = core.HasLateAnswers() || core.RestartPending() ? 5 : -1;
+        // wakes the loop. A replay's answers are put out as soon as they are due.
+        bool busy = core.HasLateAnswers() || core.RestartPending();
+        if (replay != nullptr && (replay->Waiting() || core.HasOutput())) busy = true;
+        int waitMs = busy ? (replay != nullptr ? 1 : 5) : -1;
         int rc = poll(fds.data(), fds.size(), waitMs);
         if (rc < 0 && errno != EINTR) {
             perror("prnsim: poll");
@@ -122,6 +131,7 @@ int main(int argc, char** argv) {
         fputs(SimUsage(), stdout);
         fputs(OpsUsage(), stdout);
         fputs(UpgradeUsage(), stdout);
+        fputs(ReplayUsage(), stdout);
 #ifdef PRNSIM_WITH_USB
         fputs(UsbTransportUsage(), stdout);
 #endif
@@ -137,6 +147,17 @@ int main(int argc, char** argv) {
     core.SetFirmwareRelease(options.upgrade.release.empty() ? options.release
                                                             : options.upgrade.release);
     core.SetFaults(options.faults);
+    // A replay takes the printer's input before any other handler can.
+    std::unique_ptr<Replayer> replay;
+    if (!options.replay.file.empty()) {
+        Recording recording;
+        if (!ReadRecordingFile(options.replay.file, options.replay.run, recording, error)) {
+            fprintf(stderr, "prnsim: %s\n", error.c_str());
+            return 2;
+        }
+        replay = std::make_unique<Replayer>(BuildReplayScript(recording), options.replay.fast);
+        replay->Install(core);
+    }
     PackageImage package;
     if (!options.upgrade.package.empty() && !LoadUpgradePackage(options.upgrade, package, error)) {
         fprintf(stderr, "prnsim: %s\n", error.c_str());
@@ -152,13 +173,24 @@ int main(int argc, char** argv) {
     int rc = 2;
     if (options.usb) {
 #ifdef PRNSIM_WITH_USB
-        rc = RunUsbTransport(core, options.usbArgs);
+        std::function<bool()> tick;
+        if (replay) {
+            tick = [&core, &replay] {
+                replay->Poll(core);
+                return !replay->Departed();
+            };
+        }
+        rc = RunUsbTransport(core, options.usbArgs, tick);
 #else
         fprintf(stderr, "prnsim: built without the emulated USB bus\n");
         return rc;
 #endif
     } else {
-        rc = Serve(core, options);
+        rc = Serve(core, options, replay.get());
+    }
+    if (replay) {
+        int played = replay->Finish(stderr);
+        return played != 0 ? played : rc;
     }
     // Under --usb, standard output belongs to the command run on the bus.
     FILE* out = options.usb ? stderr : stdout;

@@ -188,7 +188,8 @@ const char* UsbTransportUsage() {
            "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
 }
 
-int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
+int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args,
+                    const std::function<bool()>& tick) {
     UsbModeOptions options;
     std::string error;
     if (!ParseUsbMode(args, options, error)) {
@@ -216,6 +217,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
                PRELOAD_LIBRARY);
         fflush(stdout);
         while (g_signal == 0) {
+            if (tick && !tick()) return 1;
             if ((boot && !boot->Poll(bus, error)) || !bus.Poll(error)) {
                 fprintf(stderr, "prnsim: %s\n", error.c_str());
                 return 2;
@@ -242,6 +244,11 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
         if (g_signal != 0) {
             kill(child, g_signal);
             g_signal = 0;
+        }
+        if (tick && !tick()) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return 1;
         }
         if ((boot && !boot->Poll(bus, error)) || !bus.Poll(error)) {
             fprintf(stderr, "prnsim: %s\n", error.c_str());
