@@ -185,7 +185,8 @@ bool ParseTraceText(const std::string& text, std::string& kind, RecordedEvent& e
 // Reads the dump rows of an event of count bytes from the lines that follow.
 bool ReadDump(std::istream& in, size_t& lineNo, size_t count, RecordedEvent& event,
               std::string& error) {
-    event.bytes.reserve(count);
+    // The count is read from the log: the rows decide how much is kept.
+    event.bytes.reserve(count < 65536 ? count : 65536);
     std::string row;
     for (size_t offset = 0; offset < count; offset += ROW_BYTES) {
         if (!std::getline(in, row)) {
