@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "app/ExitCodes.h"
+#include "common/GenericConst.h"
 #include "info/Report.h"
 
 namespace {
-
-const char* const RELEASE = "1.24";
 
 void Usage(FILE* to, const char* name) {
     fprintf(to,
@@ -41,7 +40,7 @@ int main(int argc, char** argv) {
             Usage(stdout, argv[0]);
             return EXIT_OK;
         } else if (strcmp(word, "--version") == 0) {
-            printf("Release: %s\n", RELEASE);
+            printf("Release: %s\n", GenericConst::RELEASE);
             return EXIT_OK;
         } else {
             fprintf(stderr, "%s: unknown option %s\n", argv[0], word);
