@@ -27,6 +27,16 @@ int32_t GenericFunctions::ParseInt(const char* text, int32_t defaultValue) {
     return ParseCheckInt(text, value) ? value : defaultValue;
 }
 
+bool GenericFunctions::ParseDecimal(const char* text, int64_t& value) {
+    if (text == nullptr) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long parsed = strtoll(text, &end, 10);
+    if (end == text || errno == ERANGE) return false;
+    value = static_cast<int64_t>(parsed);
+    return true;
+}
+
 float GenericFunctions::ParseFloat(const char* text, float defaultValue) {
     if (text == nullptr) return defaultValue;
     char* end = nullptr;
@@ -215,14 +225,19 @@ std::unique_ptr<unsigned char[]> GenericFunctions::readfile(const char* path, lo
     // One spare byte so that an empty file still gives a buffer.
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[expected + 1]);
     size_t have = 0;
+    bool failed = false;
     while (have < expected) {
         size_t piece = expected - have < 1024 ? expected - have : 1024;
         ssize_t got = read(fd, buffer.get() + have, piece);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;  // end of file or a failed read: keep what came
+        if (got < 0) failed = true;
+        if (got <= 0) break;  // a file that shrank meanwhile: keep what came
         have += static_cast<size_t>(got);
     }
     close(fd);
+    // A read that fails is a file that cannot be read: its bytes must not be
+    // sent to a printer as if they were the file.
+    if (failed) return nullptr;
     size = static_cast<long>(have);
     return buffer;
 }

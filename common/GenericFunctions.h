@@ -14,6 +14,9 @@ class GenericFunctions {
     static bool ParseCheckInt(const char* text, int32_t& value);
     static int32_t ParseInt(const char* text, int32_t defaultValue);
     static float ParseFloat(const char* text, float defaultValue);
+    // The same reading into 64 bits, for callers that check their own range:
+    // false when no digit could be read or the value does not fit.
+    static bool ParseDecimal(const char* text, int64_t& value);
     // True when every byte is a digit or one of '<' '>' (and for length 0).
     static bool IsaNumericField(const unsigned char* buffer, size_t length);
     // Reads up to max runs of digits, skipping everything else (a '-' too).
@@ -52,8 +55,8 @@ class GenericFunctions {
     static uint64_t GetCurrentTimeMsec();
     static uint32_t GetTickCount();
 
-    // Whole file; null and size -1 on failure. A file that shrinks or fails
-    // mid-way gives what was read, with size corrected to it.
+    // Whole file; null and size -1 when it cannot be found, opened or read.
+    // A file that shrinks meanwhile gives what was read, size corrected to it.
     static std::unique_ptr<unsigned char[]> readfile(const char* path, long& size);
     // True when the tty's driver is the USB printer's virtual serial port driver.
     static bool ISVirtualCOM(const char* devicePath, const char* ttyClassDir = "/sys/class/tty/");
