@@ -73,6 +73,9 @@ bool ParseUsbBootSetup(const std::string& text, UsbBootSetup& setup, std::string
         } else if (key == "bankerror") {
             ok = ParseNumber(value, 16, 0xFF, n);
             boot.bankError = static_cast<uint8_t>(n);
+        } else if (key == "statuserror") {
+            ok = ParseNumber(value, 16, 0xFF, n);
+            boot.statusError = static_cast<int>(n);
         } else if (key == "wrong") {
             ok = KnownStep(value);
             boot.wrong.insert(value);
