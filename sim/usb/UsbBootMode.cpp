@@ -212,7 +212,8 @@ bool UsbBootMode::Finish(std::string& summary, std::string& error) const {
     if (setup_.imageFile.empty()) return true;
     FILE* file = fopen(setup_.imageFile.c_str(), "wb");
     bool ok = file != nullptr &&
-              fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size();
+              (image.bytes.empty() ||  // nothing programmed: an empty file
+               fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size());
     if (file != nullptr && fclose(file) != 0) ok = false;
     if (!ok) error = "cannot write the boot image to " + setup_.imageFile;
     return ok;
