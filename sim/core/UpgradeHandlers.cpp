@@ -57,17 +57,10 @@ void UpgradeHandlers::Install() {
     auto fixed = [this](UpgradeProfile::Step step, int commandId, auto normal) {
         return [this, step, commandId, normal](const uint8_t*, size_t, Bytes& answer) {
             StepAnswer(step, commandId, normal(), answer);
-            return requests::PROTOCOL_VERSION.size();
+            return requests::UPGRADE_INFO.size();
         };
     };
     const UpgradeProfile& p = profile_;
-    core_.AddRequestHandler(requests::PROTOCOL_VERSION, "PROTVER",
-                            fixed(UpgradeProfile::STEP_PROTOCOL_VERSION, 1, [p] {
-                                return AnswerEncoder::ProtocolVersion(p.protocolVersion);
-                            }));
-    core_.AddRequestHandler(requests::DATA_AVAILABLE, "AVAILABLE",
-                            fixed(UpgradeProfile::STEP_DATA_AVAILABLE, 40,
-                                  [p] { return AnswerEncoder::DataAvailable(p.dataAvailable); }));
     core_.AddRequestHandler(requests::UPGRADE_INFO, "UPGINFO",
                             fixed(UpgradeProfile::STEP_UPGRADE_INFO, 112, [p] {
                                 return AnswerEncoder::UpgradeInfo(p.mode, p.settings, p.family,
@@ -99,8 +92,7 @@ void UpgradeHandlers::StepAnswer(UpgradeProfile::Step step, int commandId, Bytes
             break;
         case UpgradeProfile::Fault::WrongRecord:
             // A well-formed answer of another kind.
-            answer = commandId == 1 ? AnswerEncoder::DataAvailable(profile_.dataAvailable)
-                                    : AnswerEncoder::ProtocolVersion(profile_.protocolVersion);
+            answer = AnswerEncoder::ProtocolVersion("1.00");
             break;
         case UpgradeProfile::Fault::Garbage:
             answer.assign(normal.size(), GARBAGE);
@@ -211,10 +203,13 @@ size_t UpgradeHandlers::OnFlash(const uint8_t* data, size_t length, Bytes& answe
 
 // A module file comes right after the printer has told its release (the
 // identification exchange before every download), recognised by the byte
-// order mark of its header.
+// order mark of its header. Bytes that turn out to be no module close that
+// window.
 size_t UpgradeHandlers::OnModule(const std::string& lastRequest, const uint8_t* data, size_t length,
                                  Bytes& answer) {
-    if (lastRequest != "FWREL") return PrinterCore::NOT_MINE;
+    // Module headers open with text; a control byte there is a command the
+    // printer does not know, not the start of a module.
+    if (lastRequest != "FWREL" || (data[0] != 0 && data[0] < 0x20)) return PrinterCore::NOT_MINE;
     if (length <= MODULE_ORDER_MARK) return 0;
     if (data[MODULE_ORDER_MARK] != 'B' && data[MODULE_ORDER_MARK] != 'L') {
         return PrinterCore::NOT_MINE;
