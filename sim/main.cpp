@@ -12,7 +12,9 @@
 #include "sim/SimOptions.h"
 #include "sim/TcpTransport.h"
 #include "sim/UsbHook.h"
+#include "sim/core/PackageImage.h"
 #include "sim/core/PrinterCore.h"
+#include "sim/core/UpgradeHandlers.h"
 
 namespace {
 
@@ -35,6 +37,19 @@ void Report(const PrinterCore& core, const TcpTransport* tcp) {
     for (const std::string& name : core.Requests()) printf(" %s", name.c_str());
     printf("\n");
     fflush(stdout);
+}
+
+// What arrived of an upgrade, and the files kept of it.
+int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options) {
+    for (const std::string& line : upgrade.Report()) printf("prnsim: %s\n", line.c_str());
+    printf("prnsim: release %s\n", core.FirmwareRelease().c_str());
+    fflush(stdout);
+    std::string error;
+    if (!options.upgrade.saveDir.empty() && !upgrade.Save(options.upgrade.saveDir, error)) {
+        fprintf(stderr, "prnsim: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 int Serve(PrinterCore& core, const SimOptions& options) {
@@ -74,10 +89,11 @@ int Serve(PrinterCore& core, const SimOptions& options) {
     printf("prnsim: ready\n");
     fflush(stdout);
 
-    // Late answers need a wake-up; otherwise only traffic wakes the loop.
-    int waitMs = options.faults.delayMs > 0 ? 5 : -1;
+    // Late answers and restarts need a wake-up; otherwise only traffic wakes
+    // the loop.
     std::vector<pollfd> fds;
     while (!g_stop) {
+        int waitMs = options.faults.delayMs > 0 || core.RestartPending() ? 5 : -1;
         fds.clear();
         for (auto& t : transports) t->Prepare(fds);
         int rc = poll(fds.data(), fds.size(), waitMs);
@@ -103,6 +119,7 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         fputs(SimUsage(), stdout);
+        fputs(UpgradeUsage(), stdout);
 #ifdef PRNSIM_WITH_USB
         fputs(UsbTransportUsage(), stdout);
 #endif
@@ -115,17 +132,30 @@ int main(int argc, char** argv) {
     } else {
         core.SetIdentification(static_cast<uint8_t>(options.gsi));
     }
-    core.SetFirmwareRelease(options.release);
+    core.SetFirmwareRelease(options.upgrade.release.empty() ? options.release
+                                                            : options.upgrade.release);
     core.SetFaults(options.faults);
+    PackageImage package;
+    if (!options.upgrade.package.empty() && !LoadUpgradePackage(options.upgrade, package, error)) {
+        fprintf(stderr, "prnsim: %s\n", error.c_str());
+        return 2;
+    }
+    UpgradeHandlers upgrade(core, options.upgrade.profile,
+                            options.upgrade.package.empty() ? nullptr : &package);
+    upgrade.Install();
     InstallStopHandlers();
 
+    int rc = 0;
     if (options.usb) {
 #ifdef PRNSIM_WITH_USB
-        return RunUsbTransport(core, options.usbArgs);
+        rc = RunUsbTransport(core, options.usbArgs);
 #else
         fprintf(stderr, "prnsim: built without the emulated USB bus\n");
         return 2;
 #endif
+    } else {
+        rc = Serve(core, options);
     }
-    return Serve(core, options);
+    int saved = ReportUpgrade(core, upgrade, options);
+    return rc != 0 ? rc : saved;
 }

@@ -32,6 +32,7 @@ struct UsbModeOptions {
     std::vector<UsbDeviceConfig> devices;
     std::vector<UsbBusEvent> events;
     bool empty = false;
+    std::string restartDevice;
     std::vector<std::string> command;
 };
 
@@ -42,7 +43,7 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             o.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
             break;
         }
-        bool takesValue = word == "--device" || word == "--event";
+        bool takesValue = word == "--device" || word == "--event" || word == "--restart-as";
         if (takesValue && i + 1 >= args.size()) {
             error = word + " needs a value";
             return false;
@@ -56,6 +57,8 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             UsbBusEvent event;
             if (!ParseUsbBusEvent(args[++i], event, error)) return false;
             o.events.push_back(event);
+        } else if (word == "--restart-as") {
+            o.restartDevice = args[++i];
         } else if (word == "--empty") {
             o.empty = true;
         } else {
@@ -128,6 +131,9 @@ const char* UsbTransportUsage() {
            "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
            "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
            "  --empty        no default printer (only root hubs)\n"
+           "  --restart-as ID  after a restart of the printer (a firmware download) the\n"
+           "      declared device ID comes back instead of the printer's own devices\n"
+           "      (e.g. under another serial, so another address number)\n"
            "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
 }
 
@@ -146,6 +152,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
         }
     }
     for (const UsbBusEvent& event : options.events) bus.AddEvent(event);
+    bus.SetRestartDevice(options.restartDevice);
     InstallSignalHandlers();
 
     if (options.command.empty()) {

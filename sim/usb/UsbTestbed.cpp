@@ -218,18 +218,41 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
     return false;
 }
 
+std::vector<std::string> UsbTestbed::PrinterDevices() const {
+    std::vector<std::string> printers;
+    for (const auto& entry : plugged_) {
+        if (entry.second.model->Config().printer) printers.push_back(entry.first);
+    }
+    return printers;
+}
+
+bool UsbTestbed::FollowRestart(std::string& error) {
+    if (core_->TakeRestartBegin()) {
+        std::vector<std::string> printers = PrinterDevices();
+        for (const std::string& name : printers) {
+            if (!Unplug(name, error)) return false;
+        }
+        awayDevices_ = restartDevice_.empty() ? printers : std::vector<std::string>{restartDevice_};
+    }
+    if (!awayDevices_.empty() && !core_->Restarting()) {
+        std::vector<std::string> back;
+        back.swap(awayDevices_);
+        for (const std::string& name : back) {
+            if (!Plug(name, error)) return false;
+        }
+    }
+    return true;
+}
+
 bool UsbTestbed::Poll(std::string& error) {
     auto now = std::chrono::steady_clock::now();
     // The printer core's "drop the connection" fault: the printer leaves the bus.
     if (core_ != nullptr && core_->TakeCloseRequest()) {
-        std::vector<std::string> printers;
-        for (const auto& entry : plugged_) {
-            if (entry.second.model->Config().printer) printers.push_back(entry.first);
-        }
-        for (const std::string& name : printers) {
+        for (const std::string& name : PrinterDevices()) {
             if (!Unplug(name, error)) return false;
         }
     }
+    if (core_ != nullptr && !FollowRestart(error)) return false;
     for (UsbBusEvent& event : events_) {
         if (event.fired || !EventDue(event)) continue;
         event.fired = true;

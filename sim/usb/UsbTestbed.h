@@ -38,6 +38,10 @@ class UsbTestbed {
     bool Unplug(const std::string& name, std::string& error);
 
     void AddEvent(const UsbBusEvent& event);
+    // When the printer core restarts, its devices leave the bus; when it is
+    // back they come again, or this declared device instead (the printer
+    // under another address number).
+    void SetRestartDevice(const std::string& name) { restartDevice_ = name; }
     // Runs the events that are due; call it often from the owning thread.
     // Returns false with a reason when an event names an unknown device.
     bool Poll(std::string& error);
@@ -65,6 +69,10 @@ class UsbTestbed {
     bool EnsureHub(int bus, const std::vector<uint8_t>& ports, std::string& error);
     bool AddRecord(const std::string& record, std::string& error);
     bool EventDue(const UsbBusEvent& event);
+    // Unplugs the printer devices for a restart of the core, and plugs them
+    // in again once it is over.
+    bool FollowRestart(std::string& error);
+    std::vector<std::string> PrinterDevices() const;
     void OnReset(UsbDeviceModel& device);
 
     _UMockdevTestbed* testbed_;
@@ -77,6 +85,8 @@ class UsbTestbed {
     std::map<int, int> nextDevnum_;
     std::vector<UsbBusEvent> events_;
     std::vector<PendingAdd> pendingAdds_;
+    std::string restartDevice_;
+    std::vector<std::string> awayDevices_;  // to come back after the restart
 
     mutable std::mutex resetMutex_;
     std::set<std::string> resetRequests_;  // device names, filled on the handler thread
