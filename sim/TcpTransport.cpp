@@ -77,9 +77,11 @@ void TcpTransport::Drop() {
 
 void TcpTransport::FollowRestart() {
     if (core_.TakeRestartBegin()) {
-        Drop();
+        // Stop listening first: a host that sees its connection end may
+        // try again at once.
         if (listenFd_ >= 0) close(listenFd_);
         listenFd_ = -1;
+        Drop();
     }
     if (listenFd_ < 0 && port_ != 0 && !core_.Restarting()) {
         std::string error;

@@ -111,6 +111,7 @@ void PrinterCore::Dispatch() {
         }
         if (match == nullptr) {
             if (requests_.empty() || requests_.back() != UNKNOWN) requests_.push_back(UNKNOWN);
+            lastRequest_ = UNKNOWN;
             pending_.erase(pending_.begin());
             continue;
         }

@@ -211,10 +211,13 @@ size_t UpgradeHandlers::OnFlash(const uint8_t* data, size_t length, Bytes& answe
 
 // A module file comes right after the printer has told its release (the
 // identification exchange before every download), recognised by the byte
-// order mark of its header.
+// order mark of its header. Bytes that turn out to be no module close that
+// window.
 size_t UpgradeHandlers::OnModule(const std::string& lastRequest, const uint8_t* data, size_t length,
                                  Bytes& answer) {
-    if (lastRequest != "FWREL") return PrinterCore::NOT_MINE;
+    // Module headers open with text; a control byte there is a command the
+    // printer does not know, not the start of a module.
+    if (lastRequest != "FWREL" || (data[0] != 0 && data[0] < 0x20)) return PrinterCore::NOT_MINE;
     if (length <= MODULE_ORDER_MARK) return 0;
     if (data[MODULE_ORDER_MARK] != 'B' && data[MODULE_ORDER_MARK] != 'L') {
         return PrinterCore::NOT_MINE;

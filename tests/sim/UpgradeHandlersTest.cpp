@@ -187,6 +187,13 @@ TEST(UpgradeHandlers, ModuleFilesAfterTheIdentificationGetTheirVerdict) {
     Printer printer(Profile("U1"));
     printer.Send(module);  // no identification first: unknown bytes
     EXPECT_EQ(printer.Take(), "");
+    // Commands the printer does not know after its release are no module:
+    // the request behind them is answered at once.
+    printer.Send(HANDSHAKE);
+    printer.Take();
+    printer.Send("\x1b\x40\x1d\x49\x01");
+    EXPECT_EQ(printer.Take(), "\x12");
+
     std::string verdicts;
     for (const Bytes& file : {module, damaged}) {
         printer.Send(HANDSHAKE);
