@@ -23,12 +23,12 @@ import time
 
 # board: (USB printer fails, has a network printer). A network upgrade takes
 # about 10 s of the link's own waits, a USB one a fraction of a second: the
-# network printers sit where their waits overlap or are needed.
+# one network printer is the one that must go on beside the failing printer.
 BOARDS = {
     "board1": (False, False),
     "board2": (True, True),
     "board3": (False, False),
-    "board4": (False, True),
+    "board4": (False, False),
 }
 FAMILY, MODEL, CUSTOM = 3, 5, 0
 # The failing printer answers the upgrade information request with an error.
@@ -214,7 +214,7 @@ def refused_files(fleet):
 def check_mode(fleet):
     code, out, rows = fleet.playbook("check", fleet.package, "--check", waves=[4])
     check(code == 0, "check mode failed:\n" + out)
-    check(len(rows) == 6 and all(r["result"] == "would upgrade" for r in rows),
+    check(len(rows) == 5 and all(r["result"] == "would upgrade" for r in rows),
           "check mode rows: %s" % rows)
     check("fw.psw: firmware package release 124 for family 3, model 5" in out,
           "check mode shows no file check")
@@ -265,7 +265,7 @@ def rollout_finishes(fleet):
     results = {(r["board"], r["link"]): r["result"] for r in rows}
     check(results == {("board1", "usb"): "current", ("board2", "usb"): "upgraded",
                       ("board2", "eth"): "current", ("board3", "usb"): "upgraded",
-                      ("board4", "usb"): "upgraded", ("board4", "eth"): "upgraded"},
+                      ("board4", "usb"): "upgraded"},
           "second run: %s" % results)
     for board in BOARDS:
         check(os.path.exists(os.path.join(fleet.work, "results", "second", board, "data.log")),
