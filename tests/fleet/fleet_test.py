@@ -37,9 +37,10 @@ FAILING_CODE, FAILING_TEXT = 14, "Communication Error"
 
 
 class Fleet:
-    def __init__(self, args, work):
+    def __init__(self, args, work, boards):
         self.args = args
         self.work = work
+        self.boards = boards
         self.sims = {}  # (board, "usb"|"eth") -> (process, output path, environment or port)
 
     def start(self, board, kind, extra=()):
@@ -73,7 +74,7 @@ class Fleet:
         self.sims[(board, kind)] = (proc, out, value)
 
     def start_all(self):
-        for board, (failing, network) in BOARDS.items():
+        for board, (failing, network) in self.boards.items():
             self.start(board, "usb", FAILING if failing else ())
             if network:
                 self.start(board, "eth")
@@ -94,7 +95,7 @@ class Fleet:
 
     def write_inventory(self):
         hosts = {}
-        for board, (_, network) in BOARDS.items():
+        for board, (_, network) in self.boards.items():
             home = self.board_dir(board)
             host = dict(
                 ansible_connection="local",
@@ -108,12 +109,15 @@ class Fleet:
             if network:
                 host["prnupgrade_network_printers"] = [
                     "127.0.0.1:%s" % self.sims[(board, "eth")][2]]
+            if self.args.packages:
+                host.update(prnupgrade_install=True, prnupgrade_bin="/usr/bin/prnupgrade",
+                            prnupgrade_packages_dir=os.path.abspath(self.args.packages))
             hosts[board] = host
         # The controller (localhost) reads the common variables too.
         inventory = {"all": {"children": {"printer_boards": {"hosts": hosts}}, "vars": dict(
             prnupgrade_install=False,
             prnupgrade_bin=self.args.prnupgrade,
-            prnupgrade_release=self.release,
+            prnupgrade_release="" if self.args.packages else self.release,
             prnupgrade_prninfo=self.args.prninfo,
             prnupgrade_results_dir=os.path.join(self.work, "results"),
             prnupgrade_time_multiplier=0,
@@ -218,7 +222,7 @@ def check_mode(fleet):
           "check mode rows: %s" % rows)
     check("fw.psw: firmware package release 124 for family 3, model 5" in out,
           "check mode shows no file check")
-    for board in BOARDS:
+    for board in fleet.boards:
         check(not os.path.exists(os.path.join(fleet.board_dir(board), "state")),
               "check mode wrote the record of %s" % board)
     for (board, kind), report in fleet.stop_all().items():
@@ -281,28 +285,59 @@ def rollout_finishes(fleet):
               "%s %s was not upgraded exactly once:\n%s" % (board, kind, report))
 
 
+def installed_release():
+    done = subprocess.run(["dpkg-query", "-W", "-f", "${Status} ${Version}", "prnupgrade"],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return done.stdout.split()[-1] if done.stdout.startswith("install ok installed") else None
+
+
+def package_install(fleet):
+    # The board installs the package of its architecture from the folder; in
+    # check mode it would, and the program is not there yet to list the bus.
+    code, out, rows = fleet.playbook("package-check", fleet.package, "--check", waves=[1])
+    check(code == 0 and rows[0]["result"] == "no printers" and
+          "not installed yet" in rows[0]["exit_text"], "package check mode: %s\n%s" % (rows, out))
+    check(installed_release() is None, "check mode installed the package")
+    code, out, rows = fleet.playbook("package", fleet.package, waves=[1])
+    check(code == 0, "the run with the package failed:\n" + out)
+    check([r["result"] for r in rows] == ["upgraded"], "package run: %s" % rows)
+    check(installed_release() == fleet.release, "installed: %s" % installed_release())
+    check(os.path.exists("/lib/udev/rules.d/60-prnupgrade.rules"), "no udev rules")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile", "collection"]:
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--packages", help="instead: one board installs the package from this "
+                        "folder (as root; removed again unless it was installed before)")
     args = parser.parse_args()
+    for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile"]:
+        setattr(args, name, os.path.abspath(getattr(args, name)))
     work = tempfile.mkdtemp(prefix="fleet-")
-    fleet = Fleet(args, work)
+    fleet = Fleet(args, work, {"board1": (False, False)} if args.packages else BOARDS)
     ok = False
+    was_installed = installed_release()
     try:
         fleet.setup()
         fleet.start_all()
         fleet.write_inventory()
-        for step in [refused_files, check_mode]:
-            step(fleet)
-        fleet.start_all()
-        fleet.write_inventory()
-        rollout_stops(fleet)
-        rollout_finishes(fleet)
+        if args.packages:
+            check(was_installed is None, "prnupgrade is installed already: remove it first")
+            package_install(fleet)
+        else:
+            for step in [refused_files, check_mode]:
+                step(fleet)
+            fleet.start_all()
+            fleet.write_inventory()
+            rollout_stops(fleet)
+            rollout_finishes(fleet)
         ok = True
     finally:
         fleet.stop_all()
+        if args.packages and was_installed is None and installed_release():
+            subprocess.run(["dpkg", "--purge", "prnupgrade"], stdout=subprocess.DEVNULL)
         for name, took in fleet.timings:
             print("%-16s %5.1f s" % (name, took))
         if ok and not args.keep:

@@ -81,6 +81,11 @@ failed_count:
   description: Printers whose upgrade failed.
   type: int
   returned: always
+notes:
+  description: What could not be looked at (check mode before the package is installed).
+  type: list
+  elements: str
+  returned: always
 """
 
 import json
@@ -223,7 +228,11 @@ def main():
         module.fail_json(msg=str(err))
 
     targets = []
-    if p["usb"]:
+    notes = []
+    if p["usb"] and module.check_mode and not os.path.exists(p["prnupgrade"]):
+        # The package would be installed first: the bus cannot be listed yet.
+        notes.append("%s is not installed yet: USB printers not listed" % p["prnupgrade"])
+    elif p["usb"]:
         targets += [("usb", device) for device in usb_printers(module, env)]
     targets += [("eth", device) for device in network_printers(p["network"])]
 
@@ -248,7 +257,7 @@ def main():
 
     failed = sum(1 for entry in printers if entry["result"] == "failed")
     module.exit_json(changed=changed or any(e["result"] == "would upgrade" for e in printers),
-                     printers=printers, failed_count=failed)
+                     printers=printers, failed_count=failed, notes=notes)
 
 
 if __name__ == "__main__":
