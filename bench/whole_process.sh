@@ -66,10 +66,13 @@ print("%.4f %.4f" % (wall, cpu() - c0))' \
         i=$((i + 1))
     done
     awk -v l="$label" -v s="$size" -v w="$best_wall" -v c="$best_cpu" -v r="$best_rss" 'BEGIN {
+        if (s < 1048576) {
+            printf "%s: peak resident %.1f MiB, wall %.3f s, CPU %.3f s\n", l, r / 1024, w, c
+            exit
+        }
         printf "%s: file %.1f MiB, peak resident %.1f MiB (%.2f x the file), " \
             "wall %.3f s (%.2f GB/s), CPU %.3f s (%.2f GB/s)\n",
-            l, s / 1048576, r / 1024, r * 1024 / s, w, (w > 0 ? s / w / 1e9 : 0),
-            c, (c > 0 ? s / c / 1e9 : 0) }'
+            l, s / 1048576, r / 1024, r * 1024 / s, w, s / w / 1e9, c, (c > 0 ? s / c / 1e9 : 0) }'
 }
 
 # Second generation: a 32 MiB firmware image carried as a module, odd key,

@@ -105,7 +105,7 @@ Json Modules(const PSWFile& package) {
         if (record->modModuleID != PSWHeaderModule::MODULE_SOFTWARE) {
             ModuleData file;
             LoaderMessage message;
-            if (file.LoadModuleFromMemory(record->pDataBuffer.get(), record->uiDataSize)) {
+            if (file.LoadModuleInPlace(record->pDataBuffer.get(), record->uiDataSize)) {
                 entry["module"] = DescribeModule(file);
             } else {
                 entry["error"] = message.Last("the module does not load");

@@ -28,12 +28,17 @@ add_custom_command(
   DEPENDS ${PROJECT_SOURCE_DIR}/man/prninfo.1
   VERBATIM)
 add_custom_command(
+  OUTPUT ${_pkg_dir}/prninfo.md.gz
+  COMMAND ${PRN_GZIP} -9nc ${PROJECT_SOURCE_DIR}/docs/prninfo.md > ${_pkg_dir}/prninfo.md.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/prninfo.md
+  VERBATIM)
+add_custom_command(
   OUTPUT ${_pkg_dir}/changelog.gz
   COMMAND ${PRN_GZIP} -9nc ${_pkg_dir}/changelog > ${_pkg_dir}/changelog.gz
   DEPENDS ${_pkg_dir}/changelog
   VERBATIM)
 add_custom_target(prn_docs ALL DEPENDS ${_pkg_dir}/prnupgrade.1.gz ${_pkg_dir}/prninfo.1.gz
-  ${_pkg_dir}/changelog.gz)
+  ${_pkg_dir}/prninfo.md.gz ${_pkg_dir}/changelog.gz)
 
 install(FILES ${_pkg_dir}/prnupgrade.1.gz ${_pkg_dir}/prninfo.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -43,7 +48,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-prnupgrade.rules DESTINATION ${PRN_UD
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/prnupgrade.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_pkg_dir}/changelog.gz
-  ${PROJECT_SOURCE_DIR}/docs/prninfo.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  ${_pkg_dir}/prninfo.md.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME prnupgrade)
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/OpsOptions.h"
 #include "sim/UpgradeOptions.h"
 #include "sim/core/PrinterCore.h"
 
@@ -24,6 +25,7 @@ struct SimOptions {
     uint16_t gsi = 0x12;  // the one-byte word, or the extended word
     std::string release = "1.00";
     PrinterCore::Faults faults;
+    OpsOptions ops;
     UpgradeOptions upgrade;
 };
 

@@ -40,10 +40,11 @@ void Report(const PrinterCore& core, const TcpTransport* tcp) {
 }
 
 // What arrived of an upgrade, and the files kept of it.
-int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options) {
-    for (const std::string& line : upgrade.Report()) printf("prnsim: %s\n", line.c_str());
-    printf("prnsim: release %s\n", core.FirmwareRelease().c_str());
-    fflush(stdout);
+int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options,
+                  FILE* out) {
+    for (const std::string& line : upgrade.Report()) fprintf(out, "prnsim: %s\n", line.c_str());
+    fprintf(out, "prnsim: release %s\n", core.FirmwareRelease().c_str());
+    fflush(out);
     std::string error;
     if (!options.upgrade.saveDir.empty() && !upgrade.Save(options.upgrade.saveDir, error)) {
         fprintf(stderr, "prnsim: %s\n", error.c_str());
@@ -89,13 +90,13 @@ int Serve(PrinterCore& core, const SimOptions& options) {
     printf("prnsim: ready\n");
     fflush(stdout);
 
-    // Late answers and restarts need a wake-up; otherwise only traffic wakes
-    // the loop.
     std::vector<pollfd> fds;
     while (!g_stop) {
-        int waitMs = options.faults.delayMs > 0 || core.RestartPending() ? 5 : -1;
         fds.clear();
         for (auto& t : transports) t->Prepare(fds);
+        // Late answers and restarts need a wake-up; otherwise only traffic
+        // wakes the loop.
+        int waitMs = core.HasLateAnswers() || core.RestartPending() ? 5 : -1;
         int rc = poll(fds.data(), fds.size(), waitMs);
         if (rc < 0 && errno != EINTR) {
             perror("prnsim: poll");
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         fputs(SimUsage(), stdout);
+        fputs(OpsUsage(), stdout);
         fputs(UpgradeUsage(), stdout);
 #ifdef PRNSIM_WITH_USB
         fputs(UsbTransportUsage(), stdout);
@@ -143,19 +145,24 @@ int main(int argc, char** argv) {
     UpgradeHandlers upgrade(core, options.upgrade.profile,
                             options.upgrade.package.empty() ? nullptr : &package);
     upgrade.Install();
+    OpsPrinter ops(options.ops);
+    ops.Install(core);
     InstallStopHandlers();
 
-    int rc = 0;
+    int rc = 2;
     if (options.usb) {
 #ifdef PRNSIM_WITH_USB
         rc = RunUsbTransport(core, options.usbArgs);
 #else
         fprintf(stderr, "prnsim: built without the emulated USB bus\n");
-        return 2;
+        return rc;
 #endif
     } else {
         rc = Serve(core, options);
     }
-    int saved = ReportUpgrade(core, upgrade, options);
+    // Under --usb, standard output belongs to the command run on the bus.
+    FILE* out = options.usb ? stderr : stdout;
+    ops.Finish(core, out);
+    int saved = ReportUpgrade(core, upgrade, options, out);
     return rc != 0 ? rc : saved;
 }

@@ -55,6 +55,9 @@ class PrinterCore {
     // Moves up to max queued answer bytes into out; returns how many.
     size_t TakeOutput(uint8_t* out, size_t max);
     bool HasOutput() const;
+    // Queues an answer that no request of this moment asked for: one held
+    // back until something else had happened (the bus had changed).
+    void Answer(std::vector<uint8_t> answer);
     // Drops the answers not yet taken (a connection that went away takes
     // them with it).
     void DiscardOutput();
@@ -80,6 +83,16 @@ class PrinterCore {
     // the earlier handler.
     void AddRequestHandler(const std::vector<uint8_t>& prefix, const std::string& name,
                            RequestHandler handler);
+    // A handler that, while active() holds, takes the incoming bytes before
+    // the request table does (a download in progress, a printer restarting).
+    // active() runs with the core locked too.
+    void AddStreamHandler(const std::string& name, std::function<bool()> active,
+                          RequestHandler handler);
+    // Answers to the requests of this name become available ms late (a tool
+    // that takes its time), on top of the delay fault.
+    void SetAnswerDelay(const std::string& name, int ms);
+    // True while an answer waits for its time: the transport must look again.
+    bool HasLateAnswers() const;
 
     void SetUnmatchedHandler(const std::string& name, UnmatchedHandler handler);
 
@@ -111,6 +124,11 @@ class PrinterCore {
         std::string name;
         RequestHandler handler;
     };
+    struct Stream {
+        std::string name;
+        std::function<bool()> active;
+        RequestHandler handler;
+    };
     struct Chunk {
         Clock::time_point readyAt;
         std::vector<uint8_t> bytes;
@@ -119,7 +137,10 @@ class PrinterCore {
     void AddBuiltInHandlers();
     // Handles as many complete requests of pending_ as there are.
     void Dispatch();
-    void QueueAnswer(std::vector<uint8_t> answer);
+    // Runs the first active stream handler; false while it waits for bytes,
+    // and in taken whether one was active.
+    bool DispatchStream(bool& taken);
+    void QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs = 0);
     // Moves a requested restart into its states as time passes.
     void UpdateRestartLocked(Clock::time_point now);
     bool ReadyLocked(Clock::time_point now) const;
@@ -130,6 +151,8 @@ class PrinterCore {
 
     std::vector<uint8_t> pending_;
     std::vector<Entry> handlers_;
+    std::vector<Stream> streams_;
+    std::vector<std::pair<std::string, int>> answerDelays_;
     std::vector<std::string> requests_;
     std::deque<Chunk> delayed_;
     Faults faults_;

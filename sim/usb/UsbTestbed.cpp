@@ -146,7 +146,7 @@ bool UsbTestbed::Plug(const std::string& name, std::string& error) {
         return false;
     }
     Plugged p;
-    p.model = std::make_unique<UsbDeviceModel>(layout, layout.printer ? core_ : nullptr,
+    p.model = std::make_unique<UsbDeviceModel>(layout, CoreOf(layout),
                                                [this](UsbDeviceModel& d) { OnReset(d); });
     p.sysPath = SysPath(layout.bus, layout.ports, layout.ports.size());
     p.devNode = Format("/dev/bus/usb/%03u/%03u", static_cast<unsigned>(layout.bus),
@@ -184,6 +184,14 @@ bool UsbTestbed::Unplug(const std::string& name, std::string& error) {
     retired_.push_back(std::move(p.model));
     plugged_.erase(it);
     return true;
+}
+
+void UsbTestbed::SetCore(const std::string& name, PrinterCore* core) { ownCores_[name] = core; }
+
+PrinterCore* UsbTestbed::CoreOf(const UsbDeviceConfig& layout) const {
+    if (!layout.printer) return nullptr;
+    auto it = ownCores_.find(layout.name);
+    return it == ownCores_.end() ? core_ : it->second;
 }
 
 UsbDeviceModel* UsbTestbed::Device(const std::string& name) {
@@ -230,7 +238,8 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
 std::vector<std::string> UsbTestbed::PrinterDevices() const {
     std::vector<std::string> printers;
     for (const auto& entry : plugged_) {
-        if (entry.second.model->Config().printer) printers.push_back(entry.first);
+        // Devices with a core of their own (a boot program) are not the printer.
+        if (CoreOf(entry.second.model->Config()) == core_) printers.push_back(entry.first);
     }
     return printers;
 }

@@ -268,6 +268,18 @@ TEST_F(PrninfoTest, SeveralFilesGiveTheWorstCodeAndOneArray) {
     EXPECT_EQ(Info({bad, good}).exitCode, 11);
 }
 
+// A model text with a byte that is no UTF-8 and an escape sequence: the JSON
+// stays valid and the terminal gets no control byte.
+TEST_F(PrninfoTest, OddBytesInFileTextsAreReplaced) {
+    std::string bytes = testsupport::ReadWholeFile(Make("package", "x.pfw", {"--gen", "1"}));
+    bytes.replace(1, 3, "\xFF\x1B[");  // the model text begins at byte 1, outside the checksum
+    std::string path = folder.write("odd.pfw", bytes);
+    json r = InfoJson({path}, 0);
+    EXPECT_EQ(r["package"]["printer_model"], "\xEF\xBF\xBD\x1B[80");
+    ProgramResult text = Info({path});
+    EXPECT_NE(text.out.find("  Printer model:   ??[80\n"), std::string::npos) << text.out;
+}
+
 TEST_F(PrninfoTest, CommandLineErrorsGiveThirteen) {
     EXPECT_EQ(Info({}).exitCode, 13);
     EXPECT_EQ(Info({"--jsn", "x.psw"}).exitCode, 13);

@@ -173,7 +173,7 @@ TEST(ModuleData, FileSizeMustBeTheBodyLength) {
 }
 
 TEST(ModuleData, NumbersAreReadUpToTheFirstNonDigit) {
-    mkfile::ModuleLayout layout = Layout();
+    mkfile::ModuleLayout layout = Layout("F");  // a font module keeps the plain copy
     layout.enmode = 1;
     layout.key = 0x5A;
     layout.numberSuffix = " (decimal)";  // "FILE_SIZE:4396 (decimal)", "ENMODE:1 (decimal)"
@@ -197,7 +197,7 @@ TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
     std::swap(swapped[i], swapped[i + 1]);  // same sum, other XOR sum
     EXPECT_TRUE(Refused(swapped, {"Checksums 2 not Correct!"}));
 
-    mkfile::ModuleLayout layout = Layout();
+    mkfile::ModuleLayout layout = Layout("F");  // a font module keeps the plain copy
     layout.orderMark = 'X';
     EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {"File not Correct! Endianism Error!"}));
     layout.orderMark = 'L';
