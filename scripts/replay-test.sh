@@ -146,7 +146,7 @@ check_test() {
       ;;
     usb)
       set +e
-      timeout 300 "$prnsim" --replay recording.log --fast --usb -- "$prnupgrade" "${args[@]}" \
+      TMPDIR=$work timeout 300 "$prnsim" --replay recording.log --fast --usb -- "$prnupgrade" "${args[@]}" \
         >console.raw 2>sim.err
       code=$?
       set -e
