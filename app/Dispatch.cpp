@@ -1,6 +1,8 @@
 #include "app/Dispatch.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +11,7 @@
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
 #include "comm/ComPortEth.h"
+#include "comm/ComPortRs232.h"
 #include "comm/ComPortUsb.h"
 #include "comm/CommPortSettings.h"
 #include "common/CmdConsole.h"
@@ -17,6 +20,9 @@
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
+#include "operations/PrinterComm.h"
+#include "operations/Tamper.h"
+#include "protocol/ProtocollFields.h"
 #include "protocol/ToolsData.h"
 
 namespace {
@@ -95,6 +101,64 @@ int ParseLink(ProgramSettings& s, CommPortSettings& link) {
     return 0;
 }
 
+// The link object of the kind parse_type chose.
+std::unique_ptr<CComPort> MakeLink(COMMPORTTYPE kind, int timem) {
+    switch (kind) {
+        case COMMPORT_ETH:
+            return std::make_unique<CComPortEth>();
+        case COMMPORT_USB:
+            return std::make_unique<CComPortUsb>(timem);
+        default:
+            return std::make_unique<CComPortRs232>();
+    }
+}
+
+// The tool's answer lines: a two-digit count, then one line per slot.
+void PrintToolLines(const char* lines) {
+    if (lines == nullptr) return;
+    const char digits[3] = {lines[0], lines[1], '\0'};
+    int count = atoi(digits);
+    for (int i = 0; i < count; ++i) {
+        CmdConsole::WriteToConsoleString(
+            "%s", lines + 2 + static_cast<size_t>(i) * ProtocollFields::TOOL_LINE_SLOT);
+    }
+}
+
+// End of a file operation on the printer: its verdict and the exit code.
+int Outcome(bool ok, OperationKind kind, const PrinterComm& comm, const char* errorFormat) {
+    if (ok) {
+        CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
+        return Finish(EXIT_OK);
+    }
+    int code = MapPrinterError(kind, comm.iErrorCode);
+    CmdConsole::WriteToConsoleString(errorFormat, code, comm.iErrorCode);
+    CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
+    return Finish(code);
+}
+
+int RunAntiTamper(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPortSettings& link) {
+    long size = -1;
+    std::unique_ptr<unsigned char[]> data = GenericFunctions::readfile(s.filename, size);
+    if (!data || size < 0) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
+    char release[CTamper::RELEASE_SIZE] = {};
+    if (!CTamper::GetUpgradeFileForTamperVersion(data.get(), size, release)) {
+        return Fail(EXIT_FILE_ERROR, "Wrong Tamper upgrade file\n");
+    }
+    // Only a name taken from the device list keeps the serial text's case.
+    if (strstr(link.szUsbDevice, "tamper") == nullptr) {
+        return Fail(EXIT_DEVICE_NOT_COMPATIBLE, "Wrong Device to upgrade\n");
+    }
+    bool ok = comm.PrnCom_WriteBinaryUpgradeFileTaper(port, data.get(), size, &link);
+    return Outcome(ok, OperationKind::AntiTamper, comm, "Upgrade Module Error %d (%d)");
+}
+
+int RunZpdScript(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPortSettings& link) {
+    CZPDFormat script;
+    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
+    bool ok = comm.PrnCom_WriteZPDFile(port, &script, &link);
+    return Outcome(ok, OperationKind::ZpdScript, comm, "Send ZPD file Error %d (%d)");
+}
+
 int RunTool(ProgramSettings& s) {
     if (s.toolnumber == 0 || s.toolid == 0)
         return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
@@ -112,9 +176,21 @@ int RunTool(ProgramSettings& s) {
     } else if (s.toolnumber != 1 && s.toolnumber != 2) {
         return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
     }
+    if (fileSize > INT32_MAX) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
     CommPortSettings link;
     if (int code = ParseLink(s, link)) return code;
-    return NotAvailable("Printer tool execution");
+    PrinterComm comm(s.upg_components, s.timem);
+    std::unique_ptr<CComPort> port = MakeLink(s.commPortType, s.timem);
+    std::unique_ptr<char[]> lines;
+    if (!comm.PrnComExecToolOnPrinter(port.get(), &link, s.toolnumber, s.toolid,
+                                      ToolsData::GetToolTimeout(s.toolnumber, s.toolid),
+                                      fileData.get(), static_cast<int>(fileSize), lines)) {
+        int code = MapPrinterError(OperationKind::Tool, comm.iErrorCode);
+        CmdConsole::WriteToConsoleString("Execute Tool Error %d (%d)", code, comm.iErrorCode);
+        return Finish(code);
+    }
+    PrintToolLines(lines.get());
+    return Finish(EXIT_OK);
 }
 
 int RunFileOperation(ProgramSettings& s) {
@@ -131,7 +207,13 @@ int RunFileOperation(ProgramSettings& s) {
     }
     CommPortSettings link;
     if (int code = ParseLink(s, link)) return code;
-    if (s.printerversion) return NotAvailable("Setup read");
+    PrinterComm comm(s.upg_components, s.timem);
+    std::unique_ptr<CComPort> port = MakeLink(s.commPortType, s.timem);
+    if (s.printerversion) {
+        // The header is printed when it came; the run ends well either way.
+        comm.PrnCom_ReadSetupData(port.get(), &link);
+        return Finish(EXIT_OK);
+    }
     std::vector<char> info(INFO_TEXT_SIZE, '\0');
     if (s.isMod) {
         ModuleData module;
@@ -151,10 +233,8 @@ int RunFileOperation(ProgramSettings& s) {
         CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
         return NotAvailable("Package upgrade");
     }
-    if (s.isBin && s.tampermode) return NotAvailable("Anti-tamper upgrade");
-    CZPDFormat script;
-    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
-    return NotAvailable("ZPD script run");
+    if (s.isBin && s.tampermode) return RunAntiTamper(s, comm, port.get(), link);
+    return RunZpdScript(s, comm, port.get(), link);
 }
 
 }  // namespace

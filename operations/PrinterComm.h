@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 
 class CComPort;
 class CommPortSettings;
+class CZPDFormat;
 
 // Runs the printer operations of one run: carries the time multiplier and
 // the component mask, keeps why the last operation failed, and opens the
@@ -23,7 +26,31 @@ class PrinterComm {
     // reason in the log.
     bool OpenCommunicationPort(CComPort* link, CommPortSettings* settings);
 
+    // Plays a loaded ZPD script on the printer that its device identifier names.
+    bool PrnCom_WriteZPDFile(CComPort* link, CZPDFormat* script, CommPortSettings* settings);
+
+    // Sends a 32768-byte image to the printer's anti-tamper module.
+    bool PrnCom_WriteBinaryUpgradeFileTaper(CComPort* link, const unsigned char* data, long size,
+                                            CommPortSettings* settings);
+
+    // Runs tool (toolnumber, toolid) inside the printer, waiting up to
+    // timeoutMs for its answer. On success answer holds the tool's lines
+    // (two decimal digits of count, then one line per 128 bytes from byte 2),
+    // or nothing when the printer sent none.
+    bool PrnComExecToolOnPrinter(CComPort* link, CommPortSettings* settings, int toolnumber,
+                                 int toolid, int timeoutMs, const unsigned char* fileData,
+                                 int fileSize, std::unique_ptr<char[]>& answer);
+
+    // Fetches the printer's setup header and prints it to standard output.
+    bool PrnCom_ReadSetupData(CComPort* link, CommPortSettings* settings);
+
+    // Connection test: two protocol-version exchanges, the link reopened between them.
+    bool Test(CComPort* link, CommPortSettings* settings);
+
     int iErrorCode;
     int timem;
     int iComponentMask;
+    // Every fixed pause of the operations goes through here, so that tests
+    // can record them instead of sleeping.
+    std::function<void(unsigned ms)> fnPause;
 };
