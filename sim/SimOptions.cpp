@@ -109,6 +109,9 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         } else if (word == "--delay") {
             if (!needNumber(600000)) return false;
             o.faults.delayMs = static_cast<int>(n);
+        } else if (int taken = ParseOpsOption(argc, argv, i, o.ops, error)) {
+            if (taken < 0) return false;
+            i += taken - 1;
         } else {
             error = "unknown option " + word;
             return false;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/OpsOptions.h"
 #include "sim/core/PrinterCore.h"
 
 // What a run of prnsim should be, from its command line.
@@ -23,6 +24,7 @@ struct SimOptions {
     uint16_t gsi = 0x12;  // the one-byte word, or the extended word
     std::string release = "1.00";
     PrinterCore::Faults faults;
+    OpsOptions ops;
 };
 
 // False with a reason for a word it does not know or a bad value.

@@ -74,12 +74,12 @@ int Serve(PrinterCore& core, const SimOptions& options) {
     printf("prnsim: ready\n");
     fflush(stdout);
 
-    // Late answers need a wake-up; otherwise only traffic wakes the loop.
-    int waitMs = options.faults.delayMs > 0 ? 5 : -1;
     std::vector<pollfd> fds;
     while (!g_stop) {
         fds.clear();
         for (auto& t : transports) t->Prepare(fds);
+        // Late answers need a wake-up; otherwise only traffic wakes the loop.
+        int waitMs = core.HasLateAnswers() ? 5 : -1;
         int rc = poll(fds.data(), fds.size(), waitMs);
         if (rc < 0 && errno != EINTR) {
             perror("prnsim: poll");
@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         fputs(SimUsage(), stdout);
+        fputs(OpsUsage(), stdout);
 #ifdef PRNSIM_WITH_USB
         fputs(UsbTransportUsage(), stdout);
 #endif
@@ -117,15 +118,22 @@ int main(int argc, char** argv) {
     }
     core.SetFirmwareRelease(options.release);
     core.SetFaults(options.faults);
+    OpsPrinter ops(options.ops);
+    ops.Install(core);
     InstallStopHandlers();
 
+    int rc = 2;
     if (options.usb) {
 #ifdef PRNSIM_WITH_USB
-        return RunUsbTransport(core, options.usbArgs);
+        rc = RunUsbTransport(core, options.usbArgs);
 #else
         fprintf(stderr, "prnsim: built without the emulated USB bus\n");
-        return 2;
+        return rc;
 #endif
+    } else {
+        rc = Serve(core, options);
     }
-    return Serve(core, options);
+    // Under --usb, standard output belongs to the command run on the bus.
+    ops.Finish(core, options.usb ? stderr : stdout);
+    return rc;
 }

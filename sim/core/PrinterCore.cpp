@@ -67,6 +67,45 @@ void PrinterCore::AddRequestHandler(const std::vector<uint8_t>& prefix, const st
     handlers_.push_back(Entry{prefix, name, std::move(handler)});
 }
 
+void PrinterCore::AddStreamHandler(const std::string& name, std::function<bool()> active,
+                                   RequestHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    streams_.push_back(Stream{name, std::move(active), std::move(handler)});
+}
+
+void PrinterCore::SetAnswerDelay(const std::string& name, int ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& entry : answerDelays_) {
+        if (entry.first == name) {
+            entry.second = ms;
+            return;
+        }
+    }
+    answerDelays_.emplace_back(name, ms);
+}
+
+bool PrinterCore::HasLateAnswers() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !delayed_.empty();
+}
+
+bool PrinterCore::DispatchStream(bool& taken) {
+    taken = false;
+    for (const Stream& stream : streams_) {
+        if (!stream.active()) continue;
+        taken = true;
+        std::vector<uint8_t> answer;
+        size_t used = stream.handler(pending_.data(), pending_.size(), answer);
+        if (used == 0) return false;
+        used = std::min(used, pending_.size());
+        requests_.push_back(stream.name);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+        if (!answer.empty()) QueueAnswer(std::move(answer));
+        return true;
+    }
+    return true;
+}
+
 void PrinterCore::Receive(const uint8_t* data, size_t length) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (data == nullptr || length == 0) return;
@@ -84,6 +123,9 @@ void PrinterCore::Receive(const uint8_t* data, size_t length) {
 
 void PrinterCore::Dispatch() {
     while (!pending_.empty()) {
+        bool streamed = false;
+        if (!DispatchStream(streamed)) return;
+        if (streamed) continue;
         const Entry* match = nullptr;
         for (const Entry& entry : handlers_) {
             if (MayBecome(pending_, entry.prefix)) return;  // wait for the rest
@@ -103,16 +145,22 @@ void PrinterCore::Dispatch() {
         used = std::min(std::max(used, match->prefix.size()), pending_.size());
         requests_.push_back(match->name);
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
-        if (!answer.empty()) QueueAnswer(std::move(answer));
+        if (answer.empty()) continue;
+        int extraDelayMs = 0;
+        for (const auto& entry : answerDelays_) {
+            if (entry.first == match->name) extraDelayMs = entry.second;
+        }
+        QueueAnswer(std::move(answer), extraDelayMs);
     }
 }
 
-void PrinterCore::QueueAnswer(std::vector<uint8_t> answer) {
+void PrinterCore::QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs) {
     if (faults_.silent) return;
     if (faults_.garbage) std::fill(answer.begin(), answer.end(), GARBAGE_BYTE);
-    if (faults_.delayMs > 0 || !delayed_.empty()) {
+    int delayMs = faults_.delayMs + extraDelayMs;
+    if (delayMs > 0 || !delayed_.empty()) {
         delayed_.push_back(
-            Chunk{Clock::now() + std::chrono::milliseconds(faults_.delayMs), std::move(answer)});
+            Chunk{Clock::now() + std::chrono::milliseconds(delayMs), std::move(answer)});
         return;
     }
     output_.insert(output_.end(), answer.begin(), answer.end());

@@ -70,6 +70,16 @@ class PrinterCore {
     // the earlier handler.
     void AddRequestHandler(const std::vector<uint8_t>& prefix, const std::string& name,
                            RequestHandler handler);
+    // A handler that, while active() holds, takes the incoming bytes before
+    // the request table does (a download in progress, a printer restarting).
+    // active() runs with the core locked too.
+    void AddStreamHandler(const std::string& name, std::function<bool()> active,
+                          RequestHandler handler);
+    // Answers to the requests of this name become available ms late (a tool
+    // that takes its time), on top of the delay fault.
+    void SetAnswerDelay(const std::string& name, int ms);
+    // True while an answer waits for its time: the transport must look again.
+    bool HasLateAnswers() const;
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -77,6 +87,11 @@ class PrinterCore {
     struct Entry {
         std::vector<uint8_t> prefix;
         std::string name;
+        RequestHandler handler;
+    };
+    struct Stream {
+        std::string name;
+        std::function<bool()> active;
         RequestHandler handler;
     };
     struct Chunk {
@@ -87,7 +102,10 @@ class PrinterCore {
     void AddBuiltInHandlers();
     // Handles as many complete requests of pending_ as there are.
     void Dispatch();
-    void QueueAnswer(std::vector<uint8_t> answer);
+    // Runs the first active stream handler; false while it waits for bytes,
+    // and in taken whether one was active.
+    bool DispatchStream(bool& taken);
+    void QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs = 0);
     bool ReadyLocked(Clock::time_point now) const;
 
     mutable std::mutex mutex_;
@@ -96,6 +114,8 @@ class PrinterCore {
 
     std::vector<uint8_t> pending_;
     std::vector<Entry> handlers_;
+    std::vector<Stream> streams_;
+    std::vector<std::pair<std::string, int>> answerDelays_;
     std::vector<std::string> requests_;
     std::deque<Chunk> delayed_;
     Faults faults_;
