@@ -128,19 +128,23 @@ TEST(ZpdRun, AnswerChecksGoOnOtherFailuresStop) {
         bool ok;
         int error;
         size_t writes;
+        bool withElements = true;
     } cases[] = {
         {"all well", [](OperationLink& l) { l.reads = {VERSION_ANSWER}; }, true, 0, 2},
         {"error answer goes on", [](OperationLink& l) { l.reads = {ERROR_ANSWER}; }, true, 0, 2},
         {"first write fails", [](OperationLink& l) { l.shortWriteAt = 0; }, false, 13, 1},
         {"other printer", [](OperationLink& l) { l.gsiWord = 0x99; }, false, 9, 0},
         {"no handshake", [](OperationLink& l) { l.handshakeResult = false; }, false, 6, 0},
+        {"no elements", [](OperationLink&) {}, true, 0, 0, false},
     };
     for (const Case& c : cases) {
         CZPDFormat script;
         script.uiDeviceGSI = 0x12;
-        script.vElements.push_back(Data({0x1B, 0x40}));
-        script.vElements.push_back(Of(ZPD_WAITANSWER));
-        script.vElements.push_back(Data({0x0A}));
+        if (c.withElements) {
+            script.vElements.push_back(Data({0x1B, 0x40}));
+            script.vElements.push_back(Of(ZPD_WAITANSWER));
+            script.vElements.push_back(Data({0x0A}));
+        }
         OperationLink link;
         c.setUp(link);
         CommPortSettings settings = NetworkSettings();
