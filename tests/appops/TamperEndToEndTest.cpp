@@ -57,6 +57,16 @@ TEST_F(TamperEndToEnd, RefusedBankEndsWithItsReadError) {
     EXPECT_TRUE(Contains(run.program.out, "Upgrade Module Error 14 (13)\n")) << run.program.out;
 }
 
+TEST_F(TamperEndToEnd, UnansweredBankEndsAfterTheAnswerTimeout) {
+    OpsRun run = OnUsb({"--tamper-silent", "2"}, "ANY", Image());
+    EXPECT_EQ(run.program.exitCode, 14) << run.program.out;
+    EXPECT_TRUE(Contains(run.program.out, "Bank 2/128...\n")) << run.program.out;
+    EXPECT_FALSE(Contains(run.program.out, "Bank 3/128")) << run.program.out;
+    EXPECT_TRUE(Contains(run.program.out, "Upgrade Module Error 14 (13)\n")) << run.program.out;
+    EXPECT_GE(run.ms, 5000);
+    EXPECT_LT(run.ms, 20000);
+}
+
 TEST_F(TamperEndToEnd, OnlyATamperImageOnATamperDeviceIsSent) {
     std::string image = Image();
     struct Case {
