@@ -219,8 +219,9 @@ unsigned CComPortEth::Read(unsigned char* buf, unsigned len, unsigned* err) {
         *err = 1;
         return ALL_ONES;
     }
-    // The printer closed the connection: the next transfer connects again.
-    if (n == 0 && len > 0) Close();
+    // 0 when the printer has closed the connection. The link stays as it is:
+    // the caller decides whether to reopen it (without the close pause in
+    // loops that would fail at once anyway).
     return static_cast<unsigned>(n);
 }
 

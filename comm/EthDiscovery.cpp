@@ -22,6 +22,9 @@ constexpr size_t QUERY_LENGTH = sizeof(QUERY) - 1;
 constexpr size_t TAG_LENGTH = sizeof(ANSWER_TAG) - 1;
 constexpr long long PASS_WINDOW_NS = 500999999LL;
 constexpr int COLLECT_WAIT_MS = 10;
+// The whole collection ends this long after the last pass may start, however
+// much traffic still arrives on the answer port.
+constexpr long long COLLECT_MARGIN_NS = 100000000LL;
 
 long long MonotonicNs() {
     struct timespec now {};
@@ -48,13 +51,19 @@ void BroadcastPass(int fd, const struct ifaddrs* interfaces) {
     }
 }
 
-// Takes the answers that arrive until none comes for a short while.
-void Collect(int fd, std::vector<ETHDeviceStruct>& devices) {
+// Takes the answers that arrive until none comes for a short while, or until
+// the deadline (monotonic ns) has passed.
+void Collect(int fd, std::vector<ETHDeviceStruct>& devices, long long deadline) {
     for (;;) {
+        long long left = deadline - MonotonicNs();
+        if (left <= 0) return;
+        int waitMs = left < COLLECT_WAIT_MS * 1000000LL
+                         ? static_cast<int>((left + 999999) / 1000000)
+                         : COLLECT_WAIT_MS;
         struct pollfd p {};
         p.fd = fd;
         p.events = POLLIN;
-        if (poll(&p, 1, COLLECT_WAIT_MS) <= 0) return;
+        if (poll(&p, 1, waitMs) <= 0) return;
         unsigned char datagram[EthDiscovery::MAX_DATAGRAM + 1] = {};
         struct sockaddr_in from {};
         socklen_t fromLength = sizeof(from);
@@ -151,9 +160,10 @@ bool EthDiscovery::Run(char* out, size_t outSize) {
     struct ifaddrs* interfaces = nullptr;
     if (getifaddrs(&interfaces) != 0) interfaces = nullptr;
     long long start = MonotonicNs();
+    long long deadline = start + PASS_WINDOW_NS + COLLECT_MARGIN_NS;
     do {
         BroadcastPass(fd, interfaces);
-        Collect(fd, devices);
+        Collect(fd, devices, deadline);
     } while (MonotonicNs() - start <= PASS_WINDOW_NS);
     if (interfaces != nullptr) freeifaddrs(interfaces);
     close(fd);

@@ -27,6 +27,16 @@ int32_t GenericFunctions::ParseInt(const char* text, int32_t defaultValue) {
     return ParseCheckInt(text, value) ? value : defaultValue;
 }
 
+bool GenericFunctions::ParseDecimal(const char* text, int64_t& value) {
+    if (text == nullptr) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long parsed = strtoll(text, &end, 10);
+    if (end == text || errno == ERANGE) return false;
+    value = static_cast<int64_t>(parsed);
+    return true;
+}
+
 float GenericFunctions::ParseFloat(const char* text, float defaultValue) {
     if (text == nullptr) return defaultValue;
     char* end = nullptr;

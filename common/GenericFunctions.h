@@ -14,6 +14,9 @@ class GenericFunctions {
     static bool ParseCheckInt(const char* text, int32_t& value);
     static int32_t ParseInt(const char* text, int32_t defaultValue);
     static float ParseFloat(const char* text, float defaultValue);
+    // The same reading into 64 bits, for callers that check their own range:
+    // false when no digit could be read or the value does not fit.
+    static bool ParseDecimal(const char* text, int64_t& value);
     // True when every byte is a digit or one of '<' '>' (and for length 0).
     static bool IsaNumericField(const unsigned char* buffer, size_t length);
     // Reads up to max runs of digits, skipping everything else (a '-' too).

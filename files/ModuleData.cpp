@@ -1,7 +1,6 @@
 #include "files/ModuleData.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -156,13 +155,11 @@ bool ModuleData::ExtractIntFieldFromHeader(int32_t& out, const unsigned char* he
     if (!ExtractStringFieldFromHeader(text, header, headerLength, key) || text.empty()) {
         return false;
     }
-    // Decimal, blanks around it allowed (a CR of a CR LF line end reads as one).
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long long value = strtoll(begin, &end, 10);
-    while (end != nullptr && *end == ' ') ++end;
-    if (end == begin || *end != '\0' || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) {
+    // Decimal, read up to the first character that is no digit ("4196 bytes"
+    // reads as 4196); a value beyond 32 bits is refused rather than cut.
+    int64_t value = 0;
+    if (!GenericFunctions::ParseDecimal(text.c_str(), value) || value < INT32_MIN ||
+        value > INT32_MAX) {
         Log::WriteLogP("ExtractIntFieldFromHeader", "%s is no number: %s", key, text.c_str());
         return false;
     }
@@ -221,9 +218,11 @@ bool ModuleData::ExtractModuleHeaderParams() {
 bool ModuleData::DecodingBufferExtractInfo() {
     static const char* const fn = "DecodingBufferExtractInfo";
     // FILE_SIZE: equals N - 12 here, so the range ends 12 bytes before the
-    // checksummed body does; a file too short for it is refused.
-    int64_t length = static_cast<int64_t>(iFileSizeParam) - UNSCRAMBLED_OVERHEAD;
-    if (length < 0 || HEADER_LENGTH + length > iModuleDataLength) {
+    // checksummed body does. A payload shorter than those 12 bytes has nothing
+    // scrambled (a negative length unscrambles nothing).
+    int64_t length =
+        std::max<int64_t>(0, static_cast<int64_t>(iFileSizeParam) - UNSCRAMBLED_OVERHEAD);
+    if (HEADER_LENGTH + length > iModuleDataLength) {
         Log::WriteLogP(fn, "Scrambled range of %lld bytes does not fit the file (%d bytes)!",
                        static_cast<long long>(length), iModuleDataLength);
         return false;

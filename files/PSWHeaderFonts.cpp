@@ -54,10 +54,13 @@ int PSWHeaderFonts::ExtractHederInfo(const unsigned char* data, int64_t size, in
 
 int PSWHeaderFonts::ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
                                       int64_t startDataIntoFile) {
-    // A negative right margin may make the width negative: no data then,
-    // which the range check refuses like any other impossible size.
+    // Bytes per row: the width rounded up to whole bytes. A negative right
+    // margin can make the width negative; -1 to -7 dots round up to 0 bytes
+    // (a font without data), anything below gives a negative size, which the
+    // range check refuses.
     int64_t width = static_cast<int64_t>(iFontSizeX) + iMarginRight;
-    int64_t bytesPerChar = (width >= 0 ? (width + 7) / 8 : -1) * iFontSizeY;
+    int64_t rowBytes = width + 7 >= 0 ? (width + 7) / 8 : -((-(width + 7) + 7) / 8);
+    int64_t bytesPerChar = rowBytes * iFontSizeY;
     int64_t chars = static_cast<int64_t>(iFontAsciiEnd) - iFontAsciiStart + 1;
     int64_t bytes = bytesPerChar * chars;
     if (bytesPerChar < 0 || chars < 0) bytes = -1;

@@ -1,6 +1,5 @@
 #include "files/ZPDFormat.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -42,16 +41,14 @@ bool ParseHex(const std::string& text, size_t maxDigits, uint32_t& value) {
     return true;
 }
 
-// A decimal number with optional blanks around it.
+// A decimal number from 0 up that fits 32 bits; blanks before it and text
+// after its digits are allowed ("250 ms" reads as 250).
 bool ParseDecimal(const std::string& text, uint32_t& value) {
-    const char* begin = text.c_str();
-    while (*begin == ' ' || *begin == '\t') ++begin;
-    if (*begin < '0' || *begin > '9') return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long parsed = strtoull(begin, &end, 10);
-    while (*end == ' ' || *end == '\t') ++end;
-    if (*end != '\0' || errno == ERANGE || parsed > UINT32_MAX) return false;
+    int64_t parsed = 0;
+    if (!GenericFunctions::ParseDecimal(text.c_str(), parsed) || parsed < 0 ||
+        parsed > UINT32_MAX) {
+        return false;
+    }
     value = static_cast<uint32_t>(parsed);
     return true;
 }

@@ -113,16 +113,21 @@ void* ProtocollFields::CreateLogoData_Prot100(unsigned long* /*pulDataErrors*/, 
         return nullptr;
     }
     Log::WriteLogP(kLogoData, "Logo Filename : %s", logo->szFileName);
-    const ProtocollFieldInfo* size = FieldOf(5, FTYPE_VSTRING_VALUE);
+    // The image size too comes as a tag or as a text.
+    const char* sizeText = nullptr;
+    if (const ProtocollFieldInfo* size = FieldOf(5, FTYPE_VSTRING_VALUE)) {
+        sizeText = size->Content();
+    } else if (const ProtocollFieldInfo* size = FieldOf(5, FTYPE_STRING_VALUE)) {
+        sizeText = size->szText;
+    }
     int32_t sizes[2] = {0, 0};
-    if (size == nullptr || GenericFunctions::ExtractIntFromString(size->Content(), sizes, 2) != 2) {
+    if (sizeText == nullptr || GenericFunctions::ExtractIntFromString(sizeText, sizes, 2) != 2) {
         Log::WriteLog(kLogoData, "Extract Image size Error");
         return nullptr;
     }
     logo->uiWidth = static_cast<uint32_t>(sizes[0]);
     logo->uiHeight = static_cast<uint32_t>(sizes[1]);
-    Log::WriteLogP(kLogoData, "Logo Image Size : %s (%d x %d)", size->Content(), sizes[0],
-                   sizes[1]);
+    Log::WriteLogP(kLogoData, "Logo Image Size : %s (%d x %d)", sizeText, sizes[0], sizes[1]);
     const ProtocollFieldInfo* dataSize = IntField(6, kLogoData);
     if (dataSize == nullptr) return nullptr;
     Log::WriteLogP(kLogoData, "Logo Image data Size : %d", dataSize->iValue);

@@ -1,4 +1,5 @@
 // Decoding of a setup item description ("<C4>") and its four value types.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -19,6 +20,42 @@ const char* const kList = "ExtractIDInfo_TypeList_Prot100";
 const char* const kNumeric = "ExtractIDInfo_TypeNumeric_Prot100";
 const char* const kDateTime = "ExtractIDInfo_TypeDateTime_Prot100";
 const char* const kString = "ExtractIDInfo_TypeString_Prot100";
+
+// Days from 1970-01-01 to a day of the Gregorian calendar (any year).
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+// Seconds since the epoch of a local date and time, whatever the width of
+// time_t. A year the system clock type may not hold is moved by whole 28-year
+// cycles (same weekdays, same leap years) into one it holds, converted there
+// with the local zone's rules and moved back. Normalises the fields of tm as
+// mktime does.
+bool LocalCalendarSeconds(std::tm& tm, int64_t& seconds) {
+    constexpr int kFirstSafe = 1971, kLastSafe = 2037, kCycle = 28;
+    const int year = tm.tm_year + 1900;
+    int shift = 0;  // years subtracted
+    if (year < kFirstSafe || year > kLastSafe) {
+        const int window = kLastSafe - kCycle + 1;
+        shift = year - (window + ((year - window) % kCycle + kCycle) % kCycle);
+    }
+    std::tm moved = tm;
+    moved.tm_year -= shift;
+    const time_t converted = mktime(&moved);
+    if (converted == static_cast<time_t>(-1)) return false;
+    const int64_t movedDays = DaysFromCivil(moved.tm_year + 1900, moved.tm_mon + 1, moved.tm_mday);
+    const int64_t days =
+        DaysFromCivil(moved.tm_year + 1900 + shift, moved.tm_mon + 1, moved.tm_mday);
+    seconds = static_cast<int64_t>(converted) + (days - movedDays) * 86400;
+    tm = moved;
+    tm.tm_year += shift;
+    return true;
+}
 
 void CountError(unsigned long* pulDataErrors) {
     if (pulDataErrors != nullptr) ++*pulDataErrors;
@@ -310,15 +347,16 @@ void* ProtocollFields::ExtractIDInfo_TypeDateTime_Prot100(int& index, unsigned l
         for (int i = 0; i < digits; ++i) value = value * 10 + (text[place + i] - '0');
         return value;
     };
-    int year = 1900 + number(0, 4);
+    // The printer sends the year in full.
+    int year = number(0, 4);
     char rewritten[64];
     snprintf(rewritten, sizeof(rewritten), "%02d-%02d-%04d %02d:%02d:%02d", number(8, 2),
              number(5, 2), year, number(11, 2), number(14, 2), number(17, 2));
     std::tm local{};
     local.tm_isdst = -1;
     const char* end = strptime(rewritten, "%d-%m-%Y %H:%M:%S", &local);
-    time_t seconds = end != nullptr ? mktime(&local) : static_cast<time_t>(-1);
-    if (seconds == static_cast<time_t>(-1)) {
+    int64_t seconds = 0;
+    if (end == nullptr || !LocalCalendarSeconds(local, seconds)) {
         Log::WriteLog(kDateTime, "Extract Current Date / Time Value Error");
         return nullptr;
     }
@@ -327,9 +365,7 @@ void* ProtocollFields::ExtractIDInfo_TypeDateTime_Prot100(int& index, unsigned l
     item->tCurValue = seconds;
     item->tNewValue = seconds;
     char shown[64];
-    std::tm back{};
-    localtime_r(&seconds, &back);
-    strftime(shown, sizeof(shown), "%d-%m-%Y %H:%M:%S", &back);
+    strftime(shown, sizeof(shown), "%d-%m-%Y %H:%M:%S", &local);
     Log::WriteLogP(kDateTime, "Current Date / Time Value (dd/MM/yyyy HH:mm:ss):%s", shown);
     return item.release();
 }

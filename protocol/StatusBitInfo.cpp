@@ -1,24 +1,21 @@
 #include "protocol/StatusBitInfo.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "common/GenericFunctions.h"
 #include "common/Log.h"
 
 namespace {
 
-// The whole text, blanks around it allowed, is one decimal number.
-bool ParseWhole(const std::string& text, int& value) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long parsed = strtol(begin, &end, 10);
-    if (end == begin || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) return false;
-    while (*end == ' ') ++end;
-    if (*end != '\0') return false;
+// A decimal number; text after its digits is ignored ("4a" reads as 4).
+bool ParseNumber(const std::string& text, int& value) {
+    int64_t parsed = 0;
+    if (!GenericFunctions::ParseDecimal(text.c_str(), parsed) || parsed < INT_MIN ||
+        parsed > INT_MAX) {
+        return false;
+    }
     value = static_cast<int>(parsed);
     return true;
 }
@@ -48,7 +45,7 @@ bool StatusBitInfo::AddByteBit(const char* text) {
     std::string parts[2] = {all.substr(0, comma), all.substr(comma + 1)};
     int values[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
-        if (!ParseWhole(parts[i], values[i])) {
+        if (!ParseNumber(parts[i], values[i])) {
             Log::WriteLogP("AddByteBit", "Error extracting byte value from %c",
                            parts[i].empty() ? ' ' : parts[i][0]);
             return false;
@@ -61,7 +58,7 @@ bool StatusBitInfo::AddByteBit(const char* text) {
 
 bool StatusBitInfo::AddId(const char* text) {
     std::string all = text != nullptr ? text : "";
-    if (ParseWhole(all, iID)) return true;
+    if (ParseNumber(all, iID)) return true;
     Log::WriteLogP("AddId", "%s", all.c_str());
     return false;
 }
@@ -69,7 +66,7 @@ bool StatusBitInfo::AddId(const char* text) {
 bool StatusBitInfo::AddSignal(const char* text) {
     std::string all = text != nullptr ? text : "";
     int family = 0;
-    if (ParseWhole(all, family)) {
+    if (ParseNumber(all, family)) {
         eSignalFamily = family;
         return true;
     }

@@ -1,8 +1,6 @@
 #include "protocol/UpgradeDataInfo.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -18,14 +16,14 @@ std::string WithoutBrackets(const char* text) {
     return out;
 }
 
-// A whole part of decimal digits that fits 32 bits.
+// A decimal number from 0 up that fits 32 bits; blanks before it and text
+// after its digits are allowed ("<3; 12; 0>").
 bool ParseId(const std::string& part, uint32_t& value) {
-    if (part.empty() || part.size() > 10) return false;
-    for (char c : part) {
-        if (c < '0' || c > '9') return false;
+    int64_t parsed = 0;
+    if (!GenericFunctions::ParseDecimal(part.c_str(), parsed) || parsed < 0 ||
+        parsed > UINT32_MAX) {
+        return false;
     }
-    unsigned long long parsed = strtoull(part.c_str(), nullptr, 10);
-    if (parsed > UINT32_MAX) return false;
     value = static_cast<uint32_t>(parsed);
     return true;
 }

@@ -94,11 +94,11 @@ Bytes BuildModule(const ModuleLayout& layout) {
     line("CODE:", layout.code);
     if (layout.fileSize != -2) {
         long long size = layout.fileSize == -1 ? static_cast<long long>(n) - 12 : layout.fileSize;
-        line("FILE_SIZE:", std::to_string(size));
+        line("FILE_SIZE:", std::to_string(size) + layout.numberSuffix);
     }
     line("FACTORY:", layout.factory);
     line("NOTE:", layout.note);
-    if (layout.enmode >= 0) line("ENMODE:", std::to_string(layout.enmode));
+    if (layout.enmode >= 0) line("ENMODE:", std::to_string(layout.enmode) + layout.numberSuffix);
     for (const std::string& extra : layout.extraLines) text += extra + eol;
     if (11 + text.size() > 4101) throw std::length_error("module header text too long");
     PutText(out, 11, text, text.size());

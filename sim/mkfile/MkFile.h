@@ -40,6 +40,7 @@ struct ModuleLayout {
     char orderMark = 'B';
     long long fileSize = -1;  // "FILE_SIZE:" value; -1 the right one (N - 12), -2 leaves it out
     std::vector<std::string> extraLines;  // more header lines, written as given
+    std::string numberSuffix;  // text written after the "FILE_SIZE:" and "ENMODE:" numbers
 };
 Bytes BuildModule(const ModuleLayout& layout);
 // Appends a 40-byte font entry ("FNT:", name, "N" and code when code >= 0).

@@ -116,3 +116,19 @@ TEST_F(Namespaces, NoAnswerFailsAfterAboutHalfASecond) {
     EXPECT_GE(took, std::chrono::milliseconds(500));
     EXPECT_LT(took, std::chrono::milliseconds(3000));
 }
+
+TEST_F(Namespaces, ASenderThatNeverStopsCannotHoldTheCollection) {
+    // Answers with the tag, back to back, for as long as it runs.
+    const std::string flood =
+        "echo 'prnsim: ready'; exec 2>/dev/null 3>/dev/udp/10.77.1.1/15001; "
+        "while :; do printf '<VN><STSMOA><NAME>=Flood;' >&3; done";
+    ASSERT_TRUE(sims_[0].Start({ip_, "netns", "exec", printers_[0], "/bin/bash", "-c", flood}))
+        << sims_[0].Output();
+    auto start = std::chrono::steady_clock::now();
+    ProgramResult r = ListFromHostNamespace();
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "LIST ETH DEVICES:\n10.77.1.2:9100(Flood)\n\n");
+    EXPECT_GE(took, std::chrono::milliseconds(500));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
+}

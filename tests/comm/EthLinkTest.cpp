@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,18 +25,28 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testsupport::SimProcess;
 
-// A loopback port on which nothing listens.
-int FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    socklen_t length = sizeof(addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
+// A loopback port on which nothing listens, held by a socket that does not
+// listen either, so that no other program can take it while the test runs.
+class RefusingPort {
+  public:
+    RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        socklen_t length = sizeof(addr);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
+        port_ = ntohs(addr.sin_port);
+    }
+    ~RefusingPort() { close(fd_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int Port() const { return port_; }
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
 
 void Connect(CComPortEth& link, int port) {
     char host[] = "127.0.0.1";
@@ -55,18 +65,25 @@ std::string Exchange(CComPortEth& link, const std::string& request) {
 
 }  // namespace
 
-TEST(EthLink, ReconnectsAfterThePrinterClosedTheConnection) {
+TEST(EthLink, AClosedConnectionReadsAsZeroUntilTheLinkIsReopened) {
     SimProcess sim;
     // The printer drops the connection after the first request (4 bytes).
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--close-after", "4"})) << sim.Output();
     CComPortEth link;
     Connect(link, PortOf(sim));
     ASSERT_TRUE(link.Open());
-    link.SetTimeoutRX(
-        5000);  // the printer's close must arrive within the wait, even on a busy machine
-    EXPECT_EQ(Exchange(link, "\x18\x1d\x49\x01"), "");  // dropped: the link closes
-    EXPECT_EQ(link.iSocket, -1);
-    EXPECT_EQ(Exchange(link, "\x1d\x49\x01"), "\x12");  // the next transfer reconnects
+    link.SetTimeoutRX(5000);  // the printer's close must arrive within the wait, even when busy
+    const int socket = link.iSocket;
+    EXPECT_EQ(Exchange(link, "\x18\x1d\x49\x01"), "");  // dropped
+    unsigned char answer[16];
+    unsigned err = 7;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.Read(answer, sizeof(answer), &err), 0u);  // again, at once: no close pause
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(err, 0u);
+    EXPECT_EQ(link.iSocket, socket);  // not closed behind the caller's back
+    ASSERT_TRUE(link.ReOpen());
+    EXPECT_EQ(Exchange(link, "\x1d\x49\x01"), "\x12");
     link.Close();
     std::string report = sim.Stop();
     EXPECT_NE(report.find("connections 2\n"), std::string::npos) << report;
@@ -93,7 +110,9 @@ TEST(EthLink, ReceiveTimeoutGivesAFailedRead) {
 
 TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
     CComPortEth link;
-    Connect(link, FreePort());
+    RefusingPort refusing;
+    ASSERT_NE(refusing.Port(), 0);
+    Connect(link, refusing.Port());
     bool opened = true;
     Clock::time_point start = Clock::now();
     std::string log = Captured([&] { opened = link.Open(); });

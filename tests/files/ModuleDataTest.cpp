@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -142,8 +143,28 @@ TEST(ModuleData, FileSizeMustBeTheBodyLength) {
     layout.fileSize = -2;  // absent
     EXPECT_TRUE(
         Refused(mkfile::BuildModule(layout), {"Exctract param FILE_SIZE: Error(Value <0>)!"}));
-    layout.extraLines = {"FILE_SIZE:12abc"};  // no number
-    EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {}));
+    layout.extraLines = {"FILE_SIZE:12abc"};  // the number is 12
+    EXPECT_TRUE(Refused(mkfile::BuildModule(layout),
+                        {"Exctract param FILE_SIZE: Error(Value <12> and not 4396)!"}));
+    layout.extraLines = {"FILE_SIZE:bytes"};
+    EXPECT_TRUE(
+        Refused(mkfile::BuildModule(layout), {"Exctract param FILE_SIZE: Error(Value <0>)!"}));
+    layout.extraLines = {"FILE_SIZE:4294971492"};  // N - 12 + 2^32: refused, not cut to 32 bits
+    EXPECT_TRUE(
+        Refused(mkfile::BuildModule(layout), {"Exctract param FILE_SIZE: Error(Value <0>)!"}));
+}
+
+TEST(ModuleData, NumbersAreReadUpToTheFirstNonDigit) {
+    mkfile::ModuleLayout layout = Layout();
+    layout.enmode = 1;
+    layout.key = 0x5A;
+    layout.numberSuffix = " (decimal)";  // "FILE_SIZE:4396 (decimal)", "ENMODE:1 (decimal)"
+    ModuleData module;
+    ASSERT_TRUE(Load(module, mkfile::BuildModule(layout)));
+    EXPECT_EQ(module.iFileSizeParam, 4396);
+    EXPECT_EQ(module.iEnMode, 1);
+    EXPECT_EQ(
+        0, memcmp(module.pModuleData.get() + 4102, layout.payload.data(), layout.payload.size()));
 }
 
 TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
@@ -164,11 +185,15 @@ TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
     layout.orderMark = 'L';
     ModuleData module;
     EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
-    // Payload shorter than the 12 plain bytes: the scrambled range would be negative.
-    layout.payload.assign(5, 0);
-    EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {"File not Correct! Decoding Error!"}));
-    layout.payload.assign(12, 0);
-    EXPECT_TRUE(Load(module, mkfile::BuildModule(layout)));
+    // A payload of up to the 12 plain bytes has nothing scrambled and loads.
+    layout.key = 0x3B;
+    for (size_t length : {0ul, 5ul, 11ul, 12ul}) {
+        layout.payload = mkfile::Pattern(length, 9);
+        ASSERT_TRUE(Load(module, mkfile::BuildModule(layout))) << length;
+        EXPECT_EQ(module.iFileLength, static_cast<int32_t>(4108 + length));
+        EXPECT_TRUE(std::equal(layout.payload.begin(), layout.payload.end(),
+                               module.pModuleData.get() + 4102));
+    }
 
     for (size_t length : {0ul, 11ul, 4101ul})
         EXPECT_TRUE(Refused(mkfile::Bytes(good.begin(), good.begin() + length), {})) << length;

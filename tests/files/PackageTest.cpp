@@ -367,6 +367,14 @@ TEST(Package, RecordFieldsOfBothForms) {
     EXPECT_EQ(font.uiDataSize, 16u);
     EXPECT_EQ(font.pDataBuffer[0], 0xAB);
     EXPECT_EQ(font.ExtractDataBuffer(area, 20, 1000), PSWHeader::HEADER_RANGE_ERROR);
+    // Width plus right margin of -1 to -7 dots is 0 bytes a row: a font without
+    // data; -8 gives a negative size.
+    for (const auto& [margin, result] : std::vector<std::pair<int, int>>{
+             {-9, 0}, {-15, 0}, {-16, PSWHeader::HEADER_RANGE_ERROR}}) {
+        font.iMarginRight = margin;
+        EXPECT_EQ(font.ExtractDataBuffer(area, 64, 1000), result) << margin;
+        EXPECT_EQ(font.uiDataSize, 0u) << margin;
+    }
 
     const std::pair<char, int> kinds[] = {{'f', 0}, {'C', 1}, {'d', 2}, {'u', 3}, {'b', 4},
                                           {'s', 6}, {'l', 7}, {'x', 5}, {'D', 5}};

@@ -104,7 +104,7 @@ TEST(Zpd, ChecksumErrorsAndCoverage) {
 
 TEST(Zpd, CrLfCountsNeitherInChecksumNorInDescriptions) {
     CZPDFormat zpd;
-    ASSERT_TRUE(Load(zpd, Script({"# comment", "[0A][0b]x[FF]", "#>[OP_SLEEPMSEC]12"}, true)));
+    ASSERT_TRUE(Load(zpd, Script({"# comment", "[0A][0b]x[FF]", "#>[OP_SLEEPMSEC]12 ms"}, true)));
     EXPECT_EQ(zpd.strDeviceRelease, "0100");
     ASSERT_EQ(zpd.vElements.size(), 2u);
     EXPECT_STREQ(zpd.vElements[0]->pDescription.get(), "# comment");
@@ -146,8 +146,9 @@ TEST(Zpd, DataInTheHeaderBlockAndBadElements) {
     ASSERT_EQ(zpd.vElements.size(), 1u);
     EXPECT_EQ(zpd.vElements[0]->pData[0], 0x03);
 
-    for (const char* line : {"no bytes here", "[01][G1]", "#>[OP_SLEEPMSEC] soon",
-                             "#>[OP_SLEEPMSEC] 99999999999", "#>[OP_SLEEPMSEC]"})
+    for (const char* line :
+         {"no bytes here", "[01][G1]", "#>[OP_SLEEPMSEC] soon", "#>[OP_SLEEPMSEC]-5",
+          "#>[OP_SLEEPMSEC] 99999999999", "#>[OP_SLEEPMSEC]"})
         EXPECT_TRUE(Refused(Script({line}), {"File elements error"}));
 }
 

@@ -22,7 +22,14 @@ TEST(UpgradeDataInfo, TextFormats) {
     EXPECT_EQ(info.iIDFamily, 3u);
     EXPECT_EQ(info.iIDModel, 12u);
     EXPECT_EQ(info.iIDCustomization, 0u);
-    for (const char* bad : {"<1;2>", "<1;x;3>", "<1;2;3;4>", "<1;;3>", "<1;2;4294967296>", "<>"}) {
+    ASSERT_TRUE(info.SetUpgradeDeviceIDs("<4; 13; 1>"));  // blanks before a number
+    EXPECT_EQ(info.iIDModel, 13u);
+    ASSERT_TRUE(info.SetUpgradeDeviceIDs("<3;12abc;0>"));  // text after its digits
+    EXPECT_EQ(info.iIDFamily, 3u);
+    EXPECT_EQ(info.iIDModel, 12u);
+    EXPECT_EQ(info.iIDCustomization, 0u);
+    for (const char* bad :
+         {"<1;2>", "<1;x;3>", "<1;2;3;4>", "<1;;3>", "<1;2;4294967296>", "<1;-2;3>", "<>"}) {
         EXPECT_FALSE(info.SetUpgradeDeviceIDs(bad)) << bad;
         EXPECT_EQ(info.iIDModel, 12u) << bad;
     }
@@ -89,14 +96,21 @@ TEST(StatusBits, ParsingOfDescriptions) {
     EXPECT_TRUE(bit.AddByteBit("2,7"));
     EXPECT_EQ(bit.iByte, 2);
     EXPECT_EQ(bit.iBit, 7);
+    EXPECT_TRUE(bit.AddByteBit("1,0x"));  // text after the digits is ignored
+    EXPECT_EQ(bit.iByte, 1);
+    EXPECT_EQ(bit.iBit, 0);
     EXPECT_FALSE(bit.AddByteBit("1,2,3"));
     EXPECT_FALSE(bit.AddByteBit("12"));
     std::string log = CaptureLog([&] { EXPECT_FALSE(bit.AddByteBit("x,1")); });
     EXPECT_NE(log.find("Error extracting byte value from x"), std::string::npos);
-    EXPECT_EQ(bit.iByte, 2);
+    EXPECT_EQ(bit.iByte, 1);
+    EXPECT_FALSE(bit.AddByteBit("3,"));
     EXPECT_TRUE(bit.AddId(" 42"));
     EXPECT_EQ(bit.iID, 42);
-    EXPECT_FALSE(bit.AddId("4a"));
+    EXPECT_TRUE(bit.AddId("4a"));
+    EXPECT_EQ(bit.iID, 4);
+    EXPECT_FALSE(bit.AddId("a4"));
+    EXPECT_FALSE(bit.AddId("99999999999"));
     EXPECT_TRUE(bit.AddSignal("1"));
     EXPECT_EQ(bit.eSignalFamily, 1);
     EXPECT_FALSE(bit.AddSignal(""));

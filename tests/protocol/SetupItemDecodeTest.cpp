@@ -278,6 +278,14 @@ TEST(DecodeLogos, OneStoredLogo) {
     ASSERT_EQ(logo->iDataSize, 2);
     EXPECT_EQ(logo->pData[0], 0xAA);
     EXPECT_TRUE(d.Logged("Logo Image Size : 2x1 (2 x 1)"));
+
+    // The size may come as a text as well as a tag.
+    const std::string text =
+        "<C50><7><BMP><LOGO.BMP>" + Txt("640x48") + "<2><DATABYTES>ab</DATABYTES>";
+    Decoded t(STX + text + SumTag(text) + ETX);
+    ASSERT_TRUE(t.Is(OBJTYPE_LOGODATA));
+    EXPECT_EQ(t.As<LogoItem>()->uiWidth, 640u);
+    EXPECT_EQ(t.As<LogoItem>()->uiHeight, 48u);
 }
 
 TEST(DecodeStatus, GeneralDescriptionReplacesStandardBits) {

@@ -97,14 +97,39 @@ TEST(DecodeSetupItem, Numeric) {
     EXPECT_TRUE(bad.Logged("DATA Error - CurValue < MinValue"));
 }
 
-TEST(DecodeSetupItem, DateTime) {
-    Decoded d(ItemAnswer("<C4><9><0><3>" + Txt("Clock") + "<0><0126-12-05 18:04:09>"));
-    ASSERT_TRUE(d.Is(OBJTYPE_TYPEDATETIME));
-    auto* item = d.As<SetupItemTypeDateTime>();
-    std::tm expected = LocalTime(2026, 12, 5, 18, 4, 9);
-    EXPECT_EQ(item->tCurValue, mktime(&expected));
-    EXPECT_EQ(item->tNewValue, item->tCurValue);
-    EXPECT_TRUE(d.Logged("Current Date / Time Value (dd/MM/yyyy HH:mm:ss):05-12-2026 18:04:09"));
+TEST(DecodeSetupItem, DateTimeTakesTheYearAsSentAndPasses2038) {
+    // A zone with summer time written out, so that no zone database is needed.
+    const char* saved = getenv("TZ");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    // Seconds since the epoch worked out by hand for this zone.
+    const struct {
+        const char* sent;
+        int64_t seconds;
+        const char* shown;
+    } rows[] = {
+        {"2026-12-05 18:04:09", 1796490249, "05-12-2026 18:04:09"},
+        {"2045-07-01 12:00:00", 2382516000, "01-07-2045 12:00:00"},  // summer time
+        {"2045-01-01 12:00:00", 2366881200, "01-01-2045 12:00:00"},
+        {"2100-03-01 12:00:00", 4107582000, "01-03-2100 12:00:00"},  // 2100 is no leap year
+    };
+    for (const auto& row : rows) {
+        Decoded d(ItemAnswer("<C4><9><0><3>" + Txt("Clock") + "<0><" + row.sent + ">"));
+        ASSERT_TRUE(d.Is(OBJTYPE_TYPEDATETIME)) << row.sent;
+        auto* item = d.As<SetupItemTypeDateTime>();
+        EXPECT_EQ(item->tCurValue, row.seconds) << row.sent;
+        EXPECT_EQ(item->tNewValue, item->tCurValue) << row.sent;
+        EXPECT_TRUE(
+            d.Logged(std::string("Current Date / Time Value (dd/MM/yyyy HH:mm:ss):") + row.shown))
+            << row.sent;
+    }
+    if (saved != nullptr) {
+        setenv("TZ", previous.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 TEST(DecodeSetupItem, String) {

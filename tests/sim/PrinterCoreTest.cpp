@@ -107,8 +107,15 @@ TEST(PrinterCore, DelayedAnswersComeLateAndInOrder) {
     Send(core, GSI);
     while (!core.HasOutput()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(80));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(Take(core), "\x12\x12");
+    // The second answer is due 80 ms after its own request, however late the
+    // scheduler let that one go out.
+    std::string answers;
+    while (answers.size() < 2 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+        answers += Take(core);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(answers, "\x12\x12");
 }
 
 TEST(PrinterCore, CloseRequestFiresOnceAfterTheGivenBytes) {
