@@ -8,8 +8,7 @@ namespace {
 
 constexpr size_t MAX_TEXT = 1000;
 
-const char* const STEP_NAMES[] = {SetupAnswers::PROTOCOL_VERSION, SetupAnswers::DATA_AVAILABLE,
-                                  SetupAnswers::HEADER, ToolHandlers::TOOLS_SUPPORTED,
+const char* const STEP_NAMES[] = {SetupAnswers::HEADER, ToolHandlers::TOOLS_SUPPORTED,
                                   ToolHandlers::TOOL_EXEC};
 
 bool Number(const std::string& text, unsigned long max, unsigned long& out) {
@@ -48,23 +47,23 @@ bool LineText(const char* text) { return text != nullptr && strlen(text) <= MAX_
 }  // namespace
 
 const char* OpsUsage() {
-    return "Protocol answers:\n"
-           "  --protocol-version TEXT  protocol version answered (default 1.00)\n"
-           "  --data-available N       data groups offered (default 191: setup 1, logos 2,\n"
-           "                           modules 4, fonts 8, tools 16, upgrade 32, status 128)\n"
+    return "Setup read and tools (the protocol version and the data groups, tools 16\n"
+           "among them, are set with --protocol and --available):\n"
            "  --header-line TEXT       a setup header line (repeat for more; replaces the\n"
            "                           default lines)\n"
            "  --mute NAME              take the request NAME and never answer it\n"
            "  --refuse NAME:CODE       answer the request NAME with the error <ERRCODE>\n"
-           "                           NAME: PROTVER, DATAAVAIL, HEADER, TOOLS, TOOLEXEC\n"
-           "Tools:\n"
+           "                           NAME: HEADER, TOOLS, TOOLEXEC\n"
            "  --tools M1[,M2]          tool masks of tables 1 and 2 (default 127,0); other\n"
            "                           tools are refused with <ERR1>, bad requests with <ERR2>\n"
            "  --tool-delay MS          a tool answers MS milliseconds after its request\n"
            "  --tool-line TEXT         a line of every tool's answer (repeat for more)\n"
            "  --spt-out PATH           write a received SPT file to PATH\n"
-           "Anti-tamper module (on any link; the program asks for a USB printer whose\n"
-           "serial text holds \"tamper\": --usb --device serial=tamper1):\n"
+           "Anti-tamper module (the program asks for a USB printer whose serial text\n"
+           "holds \"tamper\": --usb --device serial=tamper1):\n"
+           "  --tamper                 the printer is an anti-tamper module: 1C FD 00 00 80 00\n"
+           "                           opens a 32 KB download (the other --tamper options\n"
+           "                           imply it)\n"
            "  --tamper-out PATH        write an accepted 32768-byte image to PATH\n"
            "  --tamper-silent STEP     leave STEP unanswered: start, end or bank 1..128\n"
            "  --tamper-nack STEP       answer STEP with NACK (15) instead of ACK (06)\n"
@@ -73,7 +72,7 @@ const char* OpsUsage() {
            "                           (hexadecimal, may be empty), or restart the printer\n"
            "                           when ANS is \"reset\"\n"
            "  --answers FILE           one REQ=ANS per line; # begins a comment line\n"
-           "  --restart-time MS        after a reset (also 1F FF 07) the printer loses\n"
+           "  --reset-time MS          after a reset (also 1F FF 07) the printer loses\n"
            "                           every byte for MS milliseconds (default 0)\n"
            "  --record PATH            write every byte received to PATH at the end\n";
 }
@@ -87,15 +86,11 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         error = word + " needs " + what;
         return -1;
     };
-    if (word == "--protocol-version") {
-        if (value == nullptr || text.empty() || text.size() > 16 || text.find('>') != text.npos) {
-            return fail("a version text such as 1.00");
-        }
-        o.setup.protocolVersion = text;
-    } else if (word == "--data-available") {
-        if (!Number(text, 0xFFFFFFFFul, n)) return fail("a number");
-        o.setup.dataAvailable = n;
-    } else if (word == "--header-line" || word == "--tool-line") {
+    if (word == "--tamper") {
+        o.tamper.enabled = true;
+        return 1;
+    }
+    if (word == "--header-line" || word == "--tool-line") {
         if (!LineText(value)) return fail("a text of at most 1000 characters");
         bool header = word == "--header-line";
         bool& given = header ? o.headerGiven : o.toolLinesGiven;
@@ -104,8 +99,7 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         given = true;
         lines.push_back(text);
     } else if (word == "--mute") {
-        if (!StepName(text))
-            return fail("a request name (PROTVER DATAAVAIL HEADER TOOLS TOOLEXEC)");
+        if (!StepName(text)) return fail("a request name (HEADER TOOLS TOOLEXEC)");
         o.faults.muted.insert(text);
     } else if (word == "--refuse") {
         size_t colon = text.find(':');
@@ -123,9 +117,9 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         }
         o.tools.mask1 = static_cast<uint32_t>(n);
         o.tools.mask2 = static_cast<uint32_t>(m2);
-    } else if (word == "--tool-delay" || word == "--restart-time") {
+    } else if (word == "--tool-delay" || word == "--reset-time") {
         if (!Number(text, 600000, n)) return fail("a number of milliseconds up to 600000");
-        (word == "--tool-delay" ? o.tools.delayMs : o.zpd.restartMs) = static_cast<int>(n);
+        (word == "--tool-delay" ? o.tools.delayMs : o.zpd.resetMs) = static_cast<int>(n);
     } else if (word == "--spt-out" || word == "--tamper-out" || word == "--record") {
         if (value == nullptr || text.empty()) return fail("a path");
         (word == "--spt-out"      ? o.tools.sptPath
@@ -135,6 +129,7 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         int step = 0;
         if (!TamperStep(text, step)) return fail("start, end or a bank number 1..128");
         (word == "--tamper-silent" ? o.tamper.silentSteps : o.tamper.nackSteps).push_back(step);
+        o.tamper.enabled = true;
     } else if (word == "--answer") {
         ZpdResponder::Entry entry;
         if (value == nullptr || !ZpdResponder::ParseEntry(text, entry, error)) {
@@ -157,7 +152,7 @@ OpsPrinter::OpsPrinter(const OpsOptions& options)
 void OpsPrinter::Install(PrinterCore& core) {
     options_.setup.Install(core, options_.faults);
     tools_.Install(core, options_.faults);
-    tamper_.Install(core);
+    if (options_.tamper.enabled) tamper_.Install(core);
     zpd_.Install(core);
 }
 

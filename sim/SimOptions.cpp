@@ -112,6 +112,9 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         } else if (int taken = ParseOpsOption(argc, argv, i, o.ops, error)) {
             if (taken < 0) return false;
             i += taken - 1;
+        } else if (int used = ParseUpgradeOption(argc - i, argv + i, o.upgrade, error)) {
+            if (used < 0) return false;
+            i += used - 1;
         } else {
             error = "unknown option " + word;
             return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/OpsOptions.h"
+#include "sim/UpgradeOptions.h"
 #include "sim/core/PrinterCore.h"
 
 // What a run of prnsim should be, from its command line.
@@ -25,6 +26,7 @@ struct SimOptions {
     std::string release = "1.00";
     PrinterCore::Faults faults;
     OpsOptions ops;
+    UpgradeOptions upgrade;
 };
 
 // False with a reason for a word it does not know or a bad value.

@@ -33,11 +33,17 @@ bool TcpTransport::Listen(const std::string& address, int port, std::string& err
         error = "port out of range";
         return false;
     }
+    address_ = address;
+    port_ = port;
+    return OpenListener(error);
+}
+
+bool TcpTransport::OpenListener(std::string& error) {
     struct sockaddr_in addr {};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
-        error = "not an IPv4 address: " + address;
+    addr.sin_port = htons(static_cast<uint16_t>(port_));
+    if (inet_pton(AF_INET, address_.c_str(), &addr.sin_addr) != 1) {
+        error = "not an IPv4 address: " + address_;
         return false;
     }
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -50,6 +56,8 @@ bool TcpTransport::Listen(const std::string& address, int port, std::string& err
     if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
         listen(listenFd_, 4) != 0) {
         error = std::string("bind/listen: ") + strerror(errno);
+        close(listenFd_);
+        listenFd_ = -1;
         return false;
     }
     socklen_t length = sizeof(addr);
@@ -67,7 +75,22 @@ void TcpTransport::Drop() {
     link_.Reset();
 }
 
+void TcpTransport::FollowRestart() {
+    if (core_.TakeRestartBegin()) {
+        // Stop listening first: a host that sees its connection end may
+        // try again at once.
+        if (listenFd_ >= 0) close(listenFd_);
+        listenFd_ = -1;
+        Drop();
+    }
+    if (listenFd_ < 0 && port_ != 0 && !core_.Restarting()) {
+        std::string error;
+        OpenListener(error);  // the port stays ours; tried again on the next turn
+    }
+}
+
 void TcpTransport::Prepare(std::vector<pollfd>& fds) {
+    FollowRestart();
     if (listenFd_ >= 0) fds.push_back(pollfd{listenFd_, POLLIN, 0});
     if (clientFd_ >= 0) {
         short events = POLLIN;
@@ -77,6 +100,7 @@ void TcpTransport::Prepare(std::vector<pollfd>& fds) {
 }
 
 void TcpTransport::Service(const std::vector<pollfd>& fds) {
+    FollowRestart();
     if (listenFd_ >= 0 && HasEvent(fds, listenFd_, POLLIN)) {
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {

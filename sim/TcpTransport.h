@@ -8,6 +8,8 @@
 // The printer's raw TCP port: one host connection at a time; a new
 // connection replaces the old one, and the printer keeps its state across
 // connections. The core's close-after-bytes switch drops the connection.
+// While the printer restarts it neither keeps the connection nor listens:
+// the host's connection attempts are refused until it is back.
 class TcpTransport : public Transport {
   public:
     explicit TcpTransport(PrinterCore& core);
@@ -25,9 +27,12 @@ class TcpTransport : public Transport {
 
   private:
     void Drop();
+    bool OpenListener(std::string& error);
+    void FollowRestart();
 
     PrinterCore& core_;
     ByteLink link_;
+    std::string address_;
     int listenFd_ = -1;
     int clientFd_ = -1;
     int port_ = 0;

@@ -12,7 +12,9 @@
 #include "sim/SimOptions.h"
 #include "sim/TcpTransport.h"
 #include "sim/UsbHook.h"
+#include "sim/core/PackageImage.h"
 #include "sim/core/PrinterCore.h"
+#include "sim/core/UpgradeHandlers.h"
 
 namespace {
 
@@ -35,6 +37,19 @@ void Report(const PrinterCore& core, const TcpTransport* tcp) {
     for (const std::string& name : core.Requests()) printf(" %s", name.c_str());
     printf("\n");
     fflush(stdout);
+}
+
+// What arrived of an upgrade, and the files kept of it.
+int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options) {
+    for (const std::string& line : upgrade.Report()) printf("prnsim: %s\n", line.c_str());
+    printf("prnsim: release %s\n", core.FirmwareRelease().c_str());
+    fflush(stdout);
+    std::string error;
+    if (!options.upgrade.saveDir.empty() && !upgrade.Save(options.upgrade.saveDir, error)) {
+        fprintf(stderr, "prnsim: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 int Serve(PrinterCore& core, const SimOptions& options) {
@@ -78,8 +93,9 @@ int Serve(PrinterCore& core, const SimOptions& options) {
     while (!g_stop) {
         fds.clear();
         for (auto& t : transports) t->Prepare(fds);
-        // Late answers need a wake-up; otherwise only traffic wakes the loop.
-        int waitMs = core.HasLateAnswers() ? 5 : -1;
+        // Late answers and restarts need a wake-up; otherwise only traffic
+        // wakes the loop.
+        int waitMs = core.HasLateAnswers() || core.RestartPending() ? 5 : -1;
         int rc = poll(fds.data(), fds.size(), waitMs);
         if (rc < 0 && errno != EINTR) {
             perror("prnsim: poll");
@@ -104,6 +120,7 @@ int main(int argc, char** argv) {
     if (options.help) {
         fputs(SimUsage(), stdout);
         fputs(OpsUsage(), stdout);
+        fputs(UpgradeUsage(), stdout);
 #ifdef PRNSIM_WITH_USB
         fputs(UsbTransportUsage(), stdout);
 #endif
@@ -116,10 +133,19 @@ int main(int argc, char** argv) {
     } else {
         core.SetIdentification(static_cast<uint8_t>(options.gsi));
     }
-    core.SetFirmwareRelease(options.release);
+    core.SetFirmwareRelease(options.upgrade.release.empty() ? options.release
+                                                            : options.upgrade.release);
     core.SetFaults(options.faults);
     OpsPrinter ops(options.ops);
     ops.Install(core);
+    PackageImage package;
+    if (!options.upgrade.package.empty() && !LoadUpgradePackage(options.upgrade, package, error)) {
+        fprintf(stderr, "prnsim: %s\n", error.c_str());
+        return 2;
+    }
+    UpgradeHandlers upgrade(core, options.upgrade.profile,
+                            options.upgrade.package.empty() ? nullptr : &package);
+    upgrade.Install();
     InstallStopHandlers();
 
     int rc = 2;
@@ -135,5 +161,6 @@ int main(int argc, char** argv) {
     }
     // Under --usb, standard output belongs to the command run on the bus.
     ops.Finish(core, options.usb ? stderr : stdout);
-    return rc;
+    int saved = ReportUpgrade(core, upgrade, options);
+    return rc != 0 ? rc : saved;
 }

@@ -2,14 +2,9 @@
 
 #include <algorithm>
 
-#include "protocol/Commands.h"
+#include "sim/core/Requests.h"
 
 namespace {
-
-template <std::size_t N>
-std::vector<uint8_t> Bytes(const Commands::Bytes<N>& command) {
-    return std::vector<uint8_t>(command.begin(), command.end());
-}
 
 bool StartsWith(const std::vector<uint8_t>& data, const std::vector<uint8_t>& prefix) {
     return data.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), data.begin());
@@ -34,23 +29,23 @@ void PrinterCore::AddBuiltInHandlers() {
             return size;
         };
     };
-    AddRequestHandler(Bytes(Commands::Cmd_CommandCAN), "CAN", fixed(1, [](auto&) {}));
+    AddRequestHandler(requests::CAN, "CAN", fixed(1, [](auto&) {}));
     AddRequestHandler(
-        Bytes(Commands::Cmd_CommandSetESCPOSforSV), "ESCPOS_SV",
-        fixed(Commands::Cmd_CommandSetESCPOSforSV.size(), [this](auto&) { escPosForSv_ = true; }));
-    AddRequestHandler(
-        Bytes(Commands::Cmd_CommandGetGSI), "GSI",
-        fixed(3, [this](std::vector<uint8_t>& out) { out.push_back(extended_ ? 0xFF : gsi_); }));
-    AddRequestHandler(Bytes(Commands::Cmd_CommandGetGSIFF), "GSIFF",
-                      fixed(3, [this](std::vector<uint8_t>& out) {
+        requests::ESCPOS_FOR_SV, "ESCPOS_SV",
+        fixed(requests::ESCPOS_FOR_SV.size(), [this](auto&) { escPosForSv_ = true; }));
+    AddRequestHandler(requests::GET_GSI, "GSI", fixed(3, [this](std::vector<uint8_t>& out) {
+                          out.push_back(extended_ ? 0xFF : gsi_);
+                      }));
+    AddRequestHandler(requests::GET_GSI_FF, "GSIFF", fixed(3, [this](std::vector<uint8_t>& out) {
                           if (!extended_) return;  // a plain printer does not know it
                           out.push_back(static_cast<uint8_t>(extendedWord_ >> 8));
                           out.push_back(static_cast<uint8_t>(extendedWord_ & 0xFF));
                       }));
-    AddRequestHandler(Bytes(Commands::Cmd_CommandGetFWREL), "FWREL",
+    AddRequestHandler(requests::GET_FW_RELEASE, "FWREL",
                       fixed(3, [this](std::vector<uint8_t>& out) {
+                          // The release text alone, "1.00": the host compares
+                          // what it reads, all of it, with the release it expects.
                           out.insert(out.end(), firmwareRelease_.begin(), firmwareRelease_.end());
-                          out.push_back(0);
                       }));
 }
 
@@ -99,6 +94,7 @@ bool PrinterCore::DispatchStream(bool& taken) {
         if (used == 0) return false;
         used = std::min(used, pending_.size());
         requests_.push_back(stream.name);
+        lastRequest_ = stream.name;
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
         if (!answer.empty()) QueueAnswer(std::move(answer));
         return true;
@@ -106,9 +102,17 @@ bool PrinterCore::DispatchStream(bool& taken) {
     return true;
 }
 
+void PrinterCore::SetUnmatchedHandler(const std::string& name, UnmatchedHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unmatchedName_ = name;
+    unmatched_ = std::move(handler);
+}
+
 void PrinterCore::Receive(const uint8_t* data, size_t length) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (data == nullptr || length == 0) return;
+    UpdateRestartLocked(Clock::now());
+    if (away_) return;  // a restarting printer hears nothing
     received_.insert(received_.end(), data, data + length);
     pending_.insert(pending_.end(), data, data + length);
     if (faults_.closeAfterBytes > 0) {
@@ -134,8 +138,23 @@ void PrinterCore::Dispatch() {
                 match = &entry;
             }
         }
+        if (match == nullptr && unmatched_) {
+            std::vector<uint8_t> answer;
+            size_t used = unmatched_(lastRequest_, pending_.data(), pending_.size(), answer);
+            if (used == 0) return;  // the data is not complete yet
+            if (used != NOT_MINE) {
+                used = std::min(used, pending_.size());
+                requests_.push_back(unmatchedName_);
+                lastRequest_ = unmatchedName_;
+                pending_.erase(pending_.begin(),
+                               pending_.begin() + static_cast<std::ptrdiff_t>(used));
+                if (!answer.empty()) QueueAnswer(std::move(answer));
+                continue;
+            }
+        }
         if (match == nullptr) {
             if (requests_.empty() || requests_.back() != UNKNOWN) requests_.push_back(UNKNOWN);
+            lastRequest_ = UNKNOWN;
             pending_.erase(pending_.begin());
             continue;
         }
@@ -144,6 +163,7 @@ void PrinterCore::Dispatch() {
         if (used == 0) return;  // the request is not complete yet
         used = std::min(std::max(used, match->prefix.size()), pending_.size());
         requests_.push_back(match->name);
+        lastRequest_ = match->name;
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
         if (answer.empty()) continue;
         int extraDelayMs = 0;
@@ -155,7 +175,7 @@ void PrinterCore::Dispatch() {
 }
 
 void PrinterCore::QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs) {
-    if (faults_.silent) return;
+    if (faults_.silent || hung_) return;
     if (faults_.garbage) std::fill(answer.begin(), answer.end(), GARBAGE_BYTE);
     int delayMs = faults_.delayMs + extraDelayMs;
     if (delayMs > 0 || !delayed_.empty()) {
@@ -173,6 +193,7 @@ bool PrinterCore::ReadyLocked(Clock::time_point now) const {
 size_t PrinterCore::TakeOutput(uint8_t* out, size_t max) {
     std::lock_guard<std::mutex> lock(mutex_);
     Clock::time_point now = Clock::now();
+    UpdateRestartLocked(now);
     while (!delayed_.empty() && delayed_.front().readyAt <= now) {
         output_.insert(output_.end(), delayed_.front().bytes.begin(), delayed_.front().bytes.end());
         delayed_.pop_front();
@@ -186,6 +207,11 @@ size_t PrinterCore::TakeOutput(uint8_t* out, size_t max) {
 bool PrinterCore::HasOutput() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return ReadyLocked(Clock::now());
+}
+
+void PrinterCore::Answer(std::vector<uint8_t> answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!answer.empty()) QueueAnswer(std::move(answer));
 }
 
 void PrinterCore::DiscardOutput() {
@@ -240,7 +266,72 @@ void PrinterCore::SetFaults(const Faults& faults) {
 
 bool PrinterCore::TakeCloseRequest() {
     std::lock_guard<std::mutex> lock(mutex_);
-    bool requested = closeRequested_;
+    bool requested = closeRequested_ || closeSignal_.exchange(false);
     closeRequested_ = false;
     return requested;
+}
+
+void PrinterCore::RequestRestart(int graceMs, int awayMs, const std::string& release) {
+    std::lock_guard<std::mutex> lock(signalMutex_);
+    Clock::time_point now = Clock::now();
+    requested_.beginAt = now + std::chrono::milliseconds(std::max(graceMs, 0));
+    requested_.backAt = requested_.beginAt + std::chrono::milliseconds(std::max(awayMs, 0));
+    requested_.forever = awayMs < 0;
+    requested_.release = release;
+    restartRequested_ = true;
+}
+
+void PrinterCore::RequestClose() { closeSignal_ = true; }
+
+void PrinterCore::RequestSilence() { hung_ = true; }
+
+void PrinterCore::UpdateRestartLocked(Clock::time_point now) {
+    {
+        std::lock_guard<std::mutex> lock(signalMutex_);
+        if (restartRequested_) {
+            restart_ = requested_;
+            restartDue_ = true;
+            restartRequested_ = false;
+        }
+    }
+    if (restartDue_ && !away_ && now >= restart_.beginAt) {
+        away_ = true;
+        beginSignal_ = true;
+        output_.clear();
+        delayed_.clear();
+        pending_.clear();
+    }
+    if (away_ && !restart_.forever && now >= restart_.backAt) {
+        away_ = false;
+        restartDue_ = false;
+        escPosForSv_ = false;
+        if (!restart_.release.empty()) firmwareRelease_ = restart_.release;
+    }
+}
+
+bool PrinterCore::TakeRestartBegin() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    UpdateRestartLocked(Clock::now());
+    bool began = beginSignal_;
+    beginSignal_ = false;
+    return began;
+}
+
+bool PrinterCore::RestartPending() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    UpdateRestartLocked(Clock::now());
+    std::lock_guard<std::mutex> signal(signalMutex_);
+    return restartDue_ || restartRequested_;
+}
+
+bool PrinterCore::Restarting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    UpdateRestartLocked(Clock::now());
+    return away_;
+}
+
+std::string PrinterCore::FirmwareRelease() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    UpdateRestartLocked(Clock::now());
+    return firmwareRelease_;
 }

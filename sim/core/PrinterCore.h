@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +39,15 @@ class PrinterCore {
     // Name given to bytes that match no request.
     static constexpr const char* UNKNOWN = "UNKNOWN";
 
+    // Bytes that match no request go to this handler first (data that comes
+    // without a request of its own, such as a module file). It is told the
+    // name of the last request recognised; it returns what a request
+    // handler returns, or NOT_MINE to leave the bytes unknown.
+    using UnmatchedHandler =
+        std::function<size_t(const std::string& lastRequest, const uint8_t* data, size_t length,
+                             std::vector<uint8_t>& answer)>;
+    static constexpr size_t NOT_MINE = static_cast<size_t>(-1);
+
     PrinterCore();
 
     // Bytes written by the host; answers are queued for TakeOutput.
@@ -45,6 +55,9 @@ class PrinterCore {
     // Moves up to max queued answer bytes into out; returns how many.
     size_t TakeOutput(uint8_t* out, size_t max);
     bool HasOutput() const;
+    // Queues an answer that no request of this moment asked for: one held
+    // back until something else had happened (the bus had changed).
+    void Answer(std::vector<uint8_t> answer);
     // Drops the answers not yet taken (a connection that went away takes
     // them with it).
     void DiscardOutput();
@@ -81,6 +94,28 @@ class PrinterCore {
     // True while an answer waits for its time: the transport must look again.
     bool HasLateAnswers() const;
 
+    void SetUnmatchedHandler(const std::string& name, UnmatchedHandler handler);
+
+    // Printer restart (after a firmware download). The three requests may be
+    // made from a handler. A restart begins graceMs later (answers already
+    // queued get that long to leave): the answers not taken are dropped, the
+    // host's connection goes, and for awayMs (-1: for ever) the printer hears
+    // nothing; it then comes back with the given firmware release (empty:
+    // unchanged) and out of the ESC/POS-for-SV mode.
+    void RequestRestart(int graceMs, int awayMs, const std::string& release);
+    // The connection is to be dropped (as the close-after-bytes switch does).
+    void RequestClose();
+    // The printer hangs: it never answers again.
+    void RequestSilence();
+    // True once when a restart has begun: the transport drops the host.
+    bool TakeRestartBegin();
+    // True while a restart is due or under way (a transport waiting for it
+    // must look again soon).
+    bool RestartPending();
+    // True while the printer is away.
+    bool Restarting();
+    std::string FirmwareRelease();
+
   private:
     using Clock = std::chrono::steady_clock;
 
@@ -106,6 +141,8 @@ class PrinterCore {
     // and in taken whether one was active.
     bool DispatchStream(bool& taken);
     void QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs = 0);
+    // Moves a requested restart into its states as time passes.
+    void UpdateRestartLocked(Clock::time_point now);
     bool ReadyLocked(Clock::time_point now) const;
 
     mutable std::mutex mutex_;
@@ -127,4 +164,26 @@ class PrinterCore {
     uint16_t extendedWord_ = 0;
     std::string firmwareRelease_ = "1.00";
     bool escPosForSv_ = false;
+
+    std::string unmatchedName_;
+    UnmatchedHandler unmatched_;
+    std::string lastRequest_;
+
+    struct Restart {
+        Clock::time_point beginAt;
+        Clock::time_point backAt;
+        bool forever = false;
+        std::string release;
+    };
+    // Requests from handlers land here (signalMutex_, taken after mutex_).
+    mutable std::mutex signalMutex_;
+    bool restartRequested_ = false;
+    Restart requested_;
+    std::atomic<bool> closeSignal_{false};
+    std::atomic<bool> hung_{false};
+    // The restart in progress (mutex_).
+    bool restartDue_ = false;
+    bool away_ = false;
+    bool beginSignal_ = false;
+    Restart restart_;
 };

@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/UsbHook.h"
 #include "sim/core/PrinterCore.h"
+#include "sim/usb/UsbBootMode.h"
 #include "sim/usb/UsbBusEvent.h"
 #include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbTestbed.h"
@@ -32,6 +34,9 @@ struct UsbModeOptions {
     std::vector<UsbDeviceConfig> devices;
     std::vector<UsbBusEvent> events;
     bool empty = false;
+    bool boot = false;
+    UsbBootSetup bootSetup;
+    std::string restartDevice;
     std::vector<std::string> command;
 };
 
@@ -42,7 +47,8 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             o.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
             break;
         }
-        bool takesValue = word == "--device" || word == "--event";
+        bool takesValue =
+            word == "--device" || word == "--event" || word == "--boot" || word == "--restart-as";
         if (takesValue && i + 1 >= args.size()) {
             error = word + " needs a value";
             return false;
@@ -56,6 +62,11 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             UsbBusEvent event;
             if (!ParseUsbBusEvent(args[++i], event, error)) return false;
             o.events.push_back(event);
+        } else if (word == "--boot") {
+            o.boot = true;
+            if (!ParseUsbBootSetup(args[++i], o.bootSetup, error)) return false;
+        } else if (word == "--restart-as") {
+            o.restartDevice = args[++i];
         } else if (word == "--empty") {
             o.empty = true;
         } else {
@@ -103,6 +114,32 @@ int ExitCodeOf(int status) {
     return 1;
 }
 
+bool InstallBootMode(const UsbModeOptions& o, PrinterCore& core, UsbTestbed& bus,
+                     std::unique_ptr<UsbBootMode>& boot, std::string& error) {
+    const UsbDeviceConfig* printer = nullptr;
+    for (const UsbDeviceConfig& d : o.devices) {
+        bool wanted = o.bootSetup.printer.empty() ? d.printer : d.name == o.bootSetup.printer;
+        if (wanted && printer == nullptr) printer = &d;
+    }
+    if (printer == nullptr) {
+        error = "--boot without its printer device";
+        return false;
+    }
+    boot = std::make_unique<UsbBootMode>(o.bootSetup, core);
+    return boot->Install(bus, *printer, error);
+}
+
+// Reports the programmed image; a file that cannot be written fails the run.
+int FinishBootMode(const UsbBootMode* boot, int exitCode) {
+    if (boot == nullptr) return exitCode;
+    std::string summary, error;
+    bool written = boot->Finish(summary, error);
+    fprintf(stderr, "prnsim: %s\n", summary.c_str());
+    if (written) return exitCode;
+    fprintf(stderr, "prnsim: %s\n", error.c_str());
+    return 2;
+}
+
 void InstallSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -128,6 +165,26 @@ const char* UsbTransportUsage() {
            "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
            "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
            "  --empty        no default printer (only root hubs)\n"
+           "  --boot DESC    the printer restarts into its USB boot program on 1C 4C 49:\n"
+           "      it answers BOOT_RST and leaves, a device 045B with an empty serial\n"
+           "      appears on its port, and the printer comes back after the boot\n"
+           "      program's reset. Keys separated by commas:\n"
+           "      release=TEXT (4 characters, default 1.00) newer (NAKs the first\n"
+           "      save-security command) security=HEX (answer to it) size=N\n"
+           "      (programming size, default 128) userarea=HEX (start, default FFF00000)\n"
+           "      failonce=N failalways=N (bank N, from 1, refused) bankerror=HEX\n"
+           "      (default 53) wrong=STEP (answered with an error; repeatable: adjust\n"
+           "      release security security-new size device clock user-area bit-rate\n"
+           "      confirm transition status user-blank data-blank select terminate\n"
+           "      lock-bit reset) pid=HEX (default 0025) on=ID (the printer) back=ID\n"
+           "      (comes back instead) appear=MS (default 300; 0: on the bus before\n"
+           "      the answer is out, on the next bus) noappear entry=TEXT\n"
+           "      backon=reset|lock-bit backdelay=MS (default 300) newrelease=TEXT\n"
+           "      image=FILE (the programmed bytes, written at the end)\n"
+           "      At the end a line \"prnsim: boot image ...\" goes to standard error.\n"
+           "  --restart-as ID  after a restart of the printer (a firmware download) the\n"
+           "      declared device ID comes back instead of the printer's own devices\n"
+           "      (e.g. under another serial, so another address number)\n"
            "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
 }
 
@@ -146,6 +203,12 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
         }
     }
     for (const UsbBusEvent& event : options.events) bus.AddEvent(event);
+    bus.SetRestartDevice(options.restartDevice);
+    std::unique_ptr<UsbBootMode> boot;
+    if (options.boot && !InstallBootMode(options, core, bus, boot, error)) {
+        fprintf(stderr, "prnsim: %s\n", error.c_str());
+        return 2;
+    }
     InstallSignalHandlers();
 
     if (options.command.empty()) {
@@ -153,13 +216,13 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
                PRELOAD_LIBRARY);
         fflush(stdout);
         while (g_signal == 0) {
-            if (!bus.Poll(error)) {
+            if ((boot && !boot->Poll(bus, error)) || !bus.Poll(error)) {
                 fprintf(stderr, "prnsim: %s\n", error.c_str());
                 return 2;
             }
             usleep(POLL_US);
         }
-        return 0;
+        return FinishBootMode(boot.get(), 0);
     }
 
     fflush(stdout);
@@ -180,7 +243,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
             kill(child, g_signal);
             g_signal = 0;
         }
-        if (!bus.Poll(error)) {
+        if ((boot && !boot->Poll(bus, error)) || !bus.Poll(error)) {
             fprintf(stderr, "prnsim: %s\n", error.c_str());
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
@@ -188,5 +251,5 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
         }
         usleep(POLL_US);
     }
-    return ExitCodeOf(status);
+    return FinishBootMode(boot.get(), ExitCodeOf(status));
 }

@@ -143,7 +143,7 @@ bool UsbTestbed::Plug(const std::string& name, std::string& error) {
         return false;
     }
     Plugged p;
-    p.model = std::make_unique<UsbDeviceModel>(layout, layout.printer ? core_ : nullptr,
+    p.model = std::make_unique<UsbDeviceModel>(layout, CoreOf(layout),
                                                [this](UsbDeviceModel& d) { OnReset(d); });
     p.sysPath = SysPath(layout.bus, layout.ports, layout.ports.size());
     p.devNode = Format("/dev/bus/usb/%03u/%03u", static_cast<unsigned>(layout.bus),
@@ -175,6 +175,14 @@ bool UsbTestbed::Unplug(const std::string& name, std::string& error) {
     retired_.push_back(std::move(p.model));
     plugged_.erase(it);
     return true;
+}
+
+void UsbTestbed::SetCore(const std::string& name, PrinterCore* core) { ownCores_[name] = core; }
+
+PrinterCore* UsbTestbed::CoreOf(const UsbDeviceConfig& layout) const {
+    if (!layout.printer) return nullptr;
+    auto it = ownCores_.find(layout.name);
+    return it == ownCores_.end() ? core_ : it->second;
 }
 
 UsbDeviceModel* UsbTestbed::Device(const std::string& name) {
@@ -218,18 +226,42 @@ bool UsbTestbed::EventDue(const UsbBusEvent& event) {
     return false;
 }
 
+std::vector<std::string> UsbTestbed::PrinterDevices() const {
+    std::vector<std::string> printers;
+    for (const auto& entry : plugged_) {
+        // Devices with a core of their own (a boot program) are not the printer.
+        if (CoreOf(entry.second.model->Config()) == core_) printers.push_back(entry.first);
+    }
+    return printers;
+}
+
+bool UsbTestbed::FollowRestart(std::string& error) {
+    if (core_->TakeRestartBegin()) {
+        std::vector<std::string> printers = PrinterDevices();
+        for (const std::string& name : printers) {
+            if (!Unplug(name, error)) return false;
+        }
+        awayDevices_ = restartDevice_.empty() ? printers : std::vector<std::string>{restartDevice_};
+    }
+    if (!awayDevices_.empty() && !core_->Restarting()) {
+        std::vector<std::string> back;
+        back.swap(awayDevices_);
+        for (const std::string& name : back) {
+            if (!Plug(name, error)) return false;
+        }
+    }
+    return true;
+}
+
 bool UsbTestbed::Poll(std::string& error) {
     auto now = std::chrono::steady_clock::now();
     // The printer core's "drop the connection" fault: the printer leaves the bus.
     if (core_ != nullptr && core_->TakeCloseRequest()) {
-        std::vector<std::string> printers;
-        for (const auto& entry : plugged_) {
-            if (entry.second.model->Config().printer) printers.push_back(entry.first);
-        }
-        for (const std::string& name : printers) {
+        for (const std::string& name : PrinterDevices()) {
             if (!Unplug(name, error)) return false;
         }
     }
+    if (core_ != nullptr && !FollowRestart(error)) return false;
     for (UsbBusEvent& event : events_) {
         if (event.fired || !EventDue(event)) continue;
         event.fired = true;

@@ -36,8 +36,15 @@ class UsbTestbed {
     // Plugs a declared device in under the next free device number of its bus.
     bool Plug(const std::string& name, std::string& error);
     bool Unplug(const std::string& name, std::string& error);
+    // Gives a declared device a core of its own instead of the shared printer
+    // core (a boot program, for instance); takes effect when it is plugged in.
+    void SetCore(const std::string& name, PrinterCore* core);
 
     void AddEvent(const UsbBusEvent& event);
+    // When the printer core restarts, its devices leave the bus; when it is
+    // back they come again, or this declared device instead (the printer
+    // under another address number).
+    void SetRestartDevice(const std::string& name) { restartDevice_ = name; }
     // Runs the events that are due; call it often from the owning thread.
     // Returns false with a reason when an event names an unknown device.
     bool Poll(std::string& error);
@@ -65,18 +72,26 @@ class UsbTestbed {
     bool EnsureHub(int bus, const std::vector<uint8_t>& ports, std::string& error);
     bool AddRecord(const std::string& record, std::string& error);
     bool EventDue(const UsbBusEvent& event);
+    PrinterCore* CoreOf(const UsbDeviceConfig& layout) const;
+    // Unplugs the printer devices for a restart of the core, and plugs them
+    // in again once it is over.
+    bool FollowRestart(std::string& error);
+    std::vector<std::string> PrinterDevices() const;
     void OnReset(UsbDeviceModel& device);
 
     _UMockdevTestbed* testbed_;
     PrinterCore* core_;
     std::chrono::steady_clock::time_point start_;
     std::map<std::string, UsbDeviceConfig> declared_;
+    std::map<std::string, PrinterCore*> ownCores_;
     std::map<std::string, Plugged> plugged_;
     std::vector<std::unique_ptr<UsbDeviceModel>> retired_;  // unplugged; may still get ioctls
     std::set<std::string> hubs_;                            // kernel names of hubs added
     std::map<int, int> nextDevnum_;
     std::vector<UsbBusEvent> events_;
     std::vector<PendingAdd> pendingAdds_;
+    std::string restartDevice_;
+    std::vector<std::string> awayDevices_;  // to come back after the restart
 
     mutable std::mutex resetMutex_;
     std::set<std::string> resetRequests_;  // device names, filled on the handler thread

@@ -11,12 +11,15 @@
 #include "sim/DiscoveryResponder.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 using testsupport::ProgramResult;
+using testsupport::ReadWholeFile;
 using testsupport::RunProgram;
 using testsupport::SimProcess;
+using testsupport::TempDir;
 
 int ConnectTo(int port) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -65,6 +68,25 @@ TEST(Prnsim, HelpAndBadOptions) {
     EXPECT_EQ(RunProgram({PRNSIM_BIN, "--tcp"}).exitCode, 2);
     EXPECT_EQ(RunProgram({PRNSIM_BIN, "--tcp", "70000"}).exitCode, 2);
     EXPECT_EQ(RunProgram({PRNSIM_BIN, "--pty", "--gsi", "0xff"}).exitCode, 2);
+    for (const char* option :
+         {"--header-line TEXT", "--mute NAME", "--refuse NAME:CODE", "--tools M1[,M2]",
+          "--tool-delay MS", "--tool-line TEXT", "--spt-out PATH", "--tamper", "--tamper-out PATH",
+          "--tamper-silent STEP", "--tamper-nack STEP", "--answer REQ=ANS", "--answers FILE",
+          "--reset-time MS", "--record PATH"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--mute", "GSI"},
+                                         {"--refuse", "TOOLS"},
+                                         {"--refuse", "TOOLS:1000"},
+                                         {"--tools", "1,"},
+                                         {"--tamper-nack", "129"},
+                                         {"--tamper-silent", "0"},
+                                         {"--answer", "1B4=06"},
+                                         {"--answers", "/nonexistent/answers"},
+                                         {"--tool-delay", "-1"}}) {
+        bad.insert(bad.begin(), {PRNSIM_BIN, "--pty"});
+        EXPECT_EQ(RunProgram(bad).exitCode, 2) << bad[2] << " " << bad[3];
+    }
     ProgramResult unknown = RunProgram({PRNSIM_BIN, "--pty", "--frobnicate"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("unknown option --frobnicate"), std::string::npos);
@@ -82,7 +104,7 @@ TEST(Prnsim, TcpKeepsThePrinterStateAcrossConnections) {
     EXPECT_EQ(Ask(second, "\x1d\x49\x01", 1), "\x33");
     // A newer connection replaces an older one that was never closed.
     int third = ConnectTo(PortOf(sim));
-    EXPECT_EQ(Ask(third, "\x1d\x49\x03", 5), std::string("1.00\0", 5));
+    EXPECT_EQ(Ask(third, "\x1d\x49\x03", 4), "1.00");
     close(second);
     close(third);
     std::string report = sim.Stop();
@@ -116,4 +138,30 @@ TEST(Prnsim, DiscoveryAnswerCarriesTheName) {
     }
     close(fd);
     EXPECT_EQ(answers, 2);
+}
+
+TEST(Prnsim, ScriptAnswersRecordAndToolFiles) {
+    TempDir dir;
+    SimProcess sim;
+    ASSERT_TRUE(
+        sim.Start({PRNSIM_BIN, "--tcp", "0", "--answer", "1B40=02 3C 43 35 3E 06 03", "--refuse",
+                   "TOOLS:9", "--spt-out", dir.file("got.spt"), "--record", dir.file("record")}))
+        << sim.Output();
+    int fd = ConnectTo(PortOf(sim));
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(Ask(fd, "\x1b\x40", 7), "\x02<C5>\x06\x03");
+    EXPECT_EQ(Ask(fd, "\x1f\xff\x50", 12), "\x02<C80>\x15<ERR9>\x03");
+    std::string upload = std::string("\x1f\xff\x51<1><32><4>") + std::string(
+                                                                     "\x00\x03"
+                                                                     "ab",
+                                                                     4);
+    EXPECT_EQ(Ask(fd, upload, 42).substr(0, 8), "\x02<C81>\x06<");
+    close(fd);
+    std::string report = sim.Stop();
+    EXPECT_NE(report.find("requests 1B40 TOOLS TOOLEXEC\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("prnsim: spt file 4 bytes\n"), std::string::npos) << report;
+    EXPECT_EQ(ReadWholeFile(dir.file("got.spt")), std::string("\x00\x03"
+                                                              "ab",
+                                                              4));
+    EXPECT_EQ(ReadWholeFile(dir.file("record")), "\x1b\x40\x1f\xff\x50" + upload);
 }

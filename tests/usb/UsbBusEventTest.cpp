@@ -102,6 +102,26 @@ TEST_F(UsbBusEventTest, ConnectionDropFaultUnplugsThePrinter) {
     EXPECT_EQ(err, 1u);
 }
 
+TEST_F(UsbBusEventTest, PrinterRestartReenumeratesUnderTheRestartDevice) {
+    Add("name=p,serial=PR0011,port=1");
+    Add("name=p2,serial=PR0012,port=1,absent");
+    bus->SetRestartDevice("p2");
+    std::string error;
+    ASSERT_TRUE(bus->Poll(error));
+    auto start = std::chrono::steady_clock::now();
+    core.RequestRestart(0, 100, "2.00");
+    ASSERT_TRUE(PollUntil([&] { return bus->Device("p") == nullptr; }));
+    EXPECT_EQ(bus->Device("p2"), nullptr);  // away for a while
+    ASSERT_TRUE(PollUntil([&] { return bus->Device("p2") != nullptr; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(core.FirmwareRelease(), "2.00");
+
+    // The address number is now 2; the printer answers there.
+    CComPortUsb link(1);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link, "2"));
+    EXPECT_TRUE(bus->Device("p2")->InterfaceClaimed());
+}
+
 TEST(UsbBusEventParse, RejectsIncompleteOrUnknownChanges) {
     UsbBusEvent event;
     std::string error;

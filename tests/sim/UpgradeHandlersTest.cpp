@@ -1,0 +1,288 @@
+// The printer's side of package upgrades and module writes, in-process.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/core/PackageImage.h"
+#include "sim/core/PrinterCore.h"
+#include "sim/core/UpgradeHandlers.h"
+#include "sim/mkfile/MkFile.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const std::string HANDSHAKE = "\x18\x1c<EPOS>\x18\x1d\x49\x01\x18\x1d\x49\x03";
+
+struct Printer {
+    explicit Printer(UpgradeProfile profile, const PackageImage* package = nullptr)
+        : upgrade(core, profile, package) {
+        upgrade.Install();
+    }
+    void Send(const std::string& bytes) {
+        core.Receive(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    void Send(const Bytes& bytes) { core.Receive(bytes.data(), bytes.size()); }
+    std::string Take() {
+        uint8_t out[512];
+        size_t n = core.TakeOutput(out, sizeof(out));
+        return std::string(reinterpret_cast<char*>(out), n);
+    }
+    // Waits (at most 3 s) until the printer is away or back.
+    bool WaitAway(bool away) {
+        for (int i = 0; i < 300 && core.Restarting() != away; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return core.Restarting() == away;
+    }
+    PrinterCore core;
+    UpgradeHandlers upgrade;
+};
+
+// Start command, banks, program command with the sums; perBank restarts the
+// index of the second sum at every bank.
+Bytes Transfer(int first, const Bytes& banks, size_t bankSize, bool perBank, int sumOffset = 0) {
+    const int last = first + static_cast<int>(banks.size() / bankSize) - 1;
+    uint16_t sum = 0;
+    uint16_t xorSum = 0;
+    for (size_t i = 0; i < banks.size(); ++i) {
+        sum = static_cast<uint16_t>(sum + banks[i]);
+        xorSum = static_cast<uint16_t>(xorSum + (banks[i] ^ (perBank ? i % bankSize : i)));
+    }
+    sum = static_cast<uint16_t>(sum + sumOffset);
+    Bytes out;
+    out.reserve(banks.size() + 12);
+    for (int b : {0x1C, 0xFD, first, last}) out.push_back(static_cast<uint8_t>(b));
+    out.insert(out.end(), banks.begin(), banks.end());
+    for (int b : {0x1C, 0xFF, first, last, sum >> 8, sum & 0xFF, xorSum >> 8, xorSum & 0xFF}) {
+        out.push_back(static_cast<uint8_t>(b));
+    }
+    return out;
+}
+
+UpgradeProfile Profile(const std::string& mode, uint32_t bankSize = 64) {
+    UpgradeProfile p;
+    p.mode = mode;
+    p.bankSize = bankSize;
+    p.restartGraceMs = 20;
+    p.restartMs = 50;
+    p.newRelease = "2.00";
+    return p;
+}
+
+}  // namespace
+
+TEST(UpgradeHandlers, ProtocolAnswersAndTheirFaults) {
+    UpgradeProfile p = Profile("U3");
+    p.settings = "0;";
+    p.family = 3;
+    p.model = 12;
+    p.moduleCodes = {"FNT01", "DSK"};
+    p.dataAvailable = 36;
+    Printer printer(p);
+    const struct {
+        std::string request;
+        std::string answer;
+    } rows[] = {
+        {"\x1f\xff\x01", "\x02<C1><1.00>\x03"},
+        {"\x1f\xff\x28", "\x02<C40><36>\x03"},
+        {"\x1f\xff\x70", "\x02<C112><U3><0;><3;12;0>\x03"},
+        {"\x1f\xff\x40", std::string("\x02<C64><2>FNT01\0DSK\0\x03", 20)},
+    };
+    for (const auto& row : rows) {
+        printer.Send(row.request);
+        EXPECT_EQ(printer.Take(), row.answer);
+    }
+
+    UpgradeProfile f = Profile("U1");
+    f.steps[UpgradeProfile::STEP_PROTOCOL_VERSION].fault = UpgradeProfile::Fault::WrongRecord;
+    f.steps[UpgradeProfile::STEP_DATA_AVAILABLE].fault = UpgradeProfile::Fault::Silent;
+    f.steps[UpgradeProfile::STEP_UPGRADE_INFO] = {UpgradeProfile::Fault::Error, 7};
+    f.steps[UpgradeProfile::STEP_MODULES_LIST].fault = UpgradeProfile::Fault::Garbage;
+    Printer faulty(f);
+    faulty.Send("\x1f\xff\x01");
+    EXPECT_EQ(faulty.Take(), "\x02<C40><191>\x03");
+    faulty.Send("\x1f\xff\x28");
+    EXPECT_EQ(faulty.Take(), "");
+    faulty.Send("\x1f\xff\x70");
+    EXPECT_EQ(faulty.Take(), "\x02<C112>\x15<ERR7>\x03");
+    faulty.Send("\x1f\xff\x40");
+    EXPECT_EQ(faulty.Take(), std::string(10, '\xa5'));
+    EXPECT_EQ(faulty.core.Requests(),
+              (std::vector<std::string>{"PROTVER", "AVAILABLE", "UPGINFO", "MODLIST"}));
+}
+
+TEST(UpgradeHandlers, ModeU1AnswersTheProgramCommandAndRestartsWithTheNewRelease) {
+    UpgradeProfile p = Profile("U1");
+    p.programAnswer = 0x66;
+    p.programAnswerOnce = true;
+    Printer printer(p);
+    Bytes image = mkfile::Pattern(3 * 64, 4);
+    printer.Send(HANDSHAKE);
+    EXPECT_EQ(printer.Take(),
+              "\x12"
+              "1.00");
+    printer.Send(Transfer(0, image, 64, false));
+    EXPECT_EQ(printer.Take(), "\x66");  // the forced answer, once
+    EXPECT_FALSE(printer.core.RestartPending());
+    printer.Send(Transfer(0, image, 64, false, 1));
+    EXPECT_EQ(printer.Take(), "\x99");  // checksums off by one
+    EXPECT_FALSE(printer.core.RestartPending());
+    // Sums taken per bank are wrong for this mode.
+    printer.Send(Transfer(0, image, 64, true));
+    EXPECT_EQ(printer.Take(), "\x99");
+
+    printer.Send(Transfer(0, image, 64, false));
+    EXPECT_EQ(printer.Take(), "\xaa");
+    ASSERT_TRUE(printer.WaitAway(true));
+    printer.Send(HANDSHAKE);  // not heard while away
+    ASSERT_TRUE(printer.WaitAway(false));
+    EXPECT_FALSE(printer.core.InEscPosForSv());
+    printer.Send("\x1d\x49\x03");
+    EXPECT_EQ(printer.Take(), "2.00");
+    EXPECT_EQ(printer.upgrade.Report().front(),
+              "banks 0:64,1:64,2:64,0:64,1:64,2:64,0:64,1:64,2:64,0:64,1:64,2:64");
+}
+
+TEST(UpgradeHandlers, ModesU3AndU5SumPerBankAndAnswerOnlyTheDataBanks) {
+    Bytes image = mkfile::Pattern(5 * 64, 6);
+    auto bank = [&](int b) { return Bytes(image.begin() + b * 64, image.begin() + (b + 1) * 64); };
+
+    Printer u3(Profile("U3"));
+    u3.Send(Transfer(0, image, 64, true));
+    EXPECT_EQ(u3.Take(), "");  // no answer, a restart
+    EXPECT_TRUE(u3.WaitAway(true));
+
+    UpgradeProfile p = Profile("U5");
+    p.banks = 5;
+    p.keepRelease = true;
+    Printer u5(p);
+    u5.Send(Transfer(0, Bytes(image.begin(), image.begin() + 3 * 64), 64, true));
+    EXPECT_EQ(u5.Take(), "");
+    ASSERT_TRUE(u5.WaitAway(true));
+    ASSERT_TRUE(u5.WaitAway(false));
+    u5.Send(Transfer(3, bank(3), 64, true, 1));
+    EXPECT_EQ(u5.Take(), "\x99");
+    u5.Send(Transfer(3, bank(3), 64, true));
+    EXPECT_EQ(u5.Take(), "\xaa");
+    EXPECT_FALSE(u5.core.RestartPending());
+    u5.Send(Transfer(4, bank(4), 64, true));  // the last bank: no answer
+    EXPECT_EQ(u5.Take(), "");
+    ASSERT_TRUE(u5.WaitAway(true));
+    ASSERT_TRUE(u5.WaitAway(false));
+    EXPECT_EQ(u5.core.FirmwareRelease(), "1.00");  // the release that does not change
+}
+
+TEST(UpgradeHandlers, ModuleFilesAfterTheIdentificationGetTheirVerdict) {
+    mkfile::ModuleLayout layout;
+    layout.payload = mkfile::Pattern(300, 2);
+    layout.key = 0x31;
+    Bytes module = mkfile::BuildModule(layout);
+    Bytes damaged = module;
+    damaged[4200] ^= 0x01;
+
+    Printer printer(Profile("U1"));
+    printer.Send(module);  // no identification first: unknown bytes
+    EXPECT_EQ(printer.Take(), "");
+    // Commands the printer does not know after its release are no module:
+    // the request behind them is answered at once.
+    printer.Send(HANDSHAKE);
+    printer.Take();
+    printer.Send("\x1b\x40\x1d\x49\x01");
+    EXPECT_EQ(printer.Take(), "\x12");
+
+    std::string verdicts;
+    for (const Bytes& file : {module, damaged}) {
+        printer.Send(HANDSHAKE);
+        printer.Take();
+        for (size_t at = 0; at < file.size(); at += 1000) {  // arrives in pieces
+            printer.Send(Bytes(file.begin() + at, file.begin() + std::min(at + 1000, file.size())));
+        }
+        verdicts += printer.Take();
+    }
+    EXPECT_EQ(verdicts, "\xaa\x44");
+    std::vector<std::string> report = printer.upgrade.Report();
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0], "module 1 " + std::to_string(module.size()) + " bytes verdict 0xAA");
+    EXPECT_EQ(report[1], "module 2 " + std::to_string(module.size()) + " bytes verdict 0x44");
+
+    UpgradeProfile forced = Profile("U1");
+    forced.moduleVerdict = 0x98;
+    Printer refusing(forced);
+    refusing.Send(HANDSHAKE);
+    refusing.Take();
+    refusing.Send(module);
+    EXPECT_EQ(refusing.Take(), "\x98");
+}
+
+TEST(UpgradeHandlers, FaultsInTheMiddleOfTheBanks) {
+    Bytes image = mkfile::Pattern(4 * 64, 8);
+    UpgradeProfile silent = Profile("U1");
+    silent.silentAfterBank = 2;
+    Printer hanging(silent);
+    Bytes transfer = Transfer(0, image, 64, false);
+    hanging.Send(Bytes(transfer.begin(), transfer.begin() + 4 + 2 * 64));
+    hanging.Send(Bytes(transfer.begin() + 4 + 2 * 64, transfer.end()));
+    hanging.Send("\x1d\x49\x01");
+    EXPECT_EQ(hanging.Take(), "");  // neither the programming answer nor anything after it
+
+    UpgradeProfile drop = Profile("U1");
+    drop.dropAfterBank = 1;
+    Printer dropping(drop);
+    dropping.Send(Bytes(transfer.begin(), transfer.begin() + 4 + 63));
+    EXPECT_FALSE(dropping.core.TakeCloseRequest());
+    dropping.Send(Bytes(transfer.begin() + 4 + 63, transfer.begin() + 4 + 64));
+    EXPECT_TRUE(dropping.core.TakeCloseRequest());
+}
+
+// The package reader against the file builder, for both generations and
+// both kinds of scramble key.
+TEST(UpgradeHandlers, PackageImageHoldsTheFirmwareAndModulesOfThePackage) {
+    mkfile::ModuleLayout m;
+    m.payload = mkfile::Pattern(100, 3);
+    const Bytes module = mkfile::BuildModule(m);
+    for (int generation : {1, 2}) {
+        for (uint8_t key : {0x00, 0x5A, 0x37}) {
+            mkfile::PackageLayout layout;
+            layout.generation = generation;
+            layout.key = key;
+            layout.releasePSW = "204";
+            layout.firmware = mkfile::Pattern(3 * 128 + 7, 5);
+            layout.numBanks = 3;
+            layout.bankSize = 128;
+            layout.family = 9;
+            layout.modules.push_back({'d', module, 0, 0});
+            PackageImage package;
+            std::string error;
+            ASSERT_TRUE(package.LoadFromMemory(mkfile::BuildPackage(layout), error)) << error;
+            SCOPED_TRACE("generation " + std::to_string(generation) + " key " +
+                         std::to_string(key));
+            EXPECT_EQ(package.Generation(), generation);
+            EXPECT_EQ(package.Release(), "2.04");
+            EXPECT_EQ(package.Family(), 9);
+            EXPECT_EQ(package.Banks(), 3);
+            EXPECT_EQ(package.BankSize(), 128u);
+            EXPECT_EQ(package.Firmware(),
+                      Bytes(layout.firmware.begin(), layout.firmware.begin() + 3 * 128));
+            ASSERT_EQ(package.Modules().size(), 1u);
+            EXPECT_EQ(package.Modules()[0].file, module);
+
+            UpgradeProfile p = Profile("U1", 128);
+            Printer printer(p, &package);
+            printer.Send(HANDSHAKE);
+            printer.Send(module);
+            printer.Send(Transfer(0, package.Firmware(), 128, false));
+            std::vector<std::string> report = printer.upgrade.Report();
+            ASSERT_EQ(report.size(), 3u);
+            EXPECT_EQ(report[1], "firmware matches the package");
+            EXPECT_NE(report[2].find("matches package module 1"), std::string::npos);
+        }
+    }
+    PackageImage broken;
+    std::string error;
+    EXPECT_FALSE(broken.LoadFromMemory(Bytes(40, 'P'), error));
+    EXPECT_FALSE(error.empty());
+}
