@@ -23,8 +23,10 @@ class TamperEndToEnd : public ::testing::Test {
         return dir.write("module" + std::to_string(size) + ".bin",
                          std::string(image.begin(), image.end()));
     }
-    OpsRun OnUsb(const std::vector<std::string>& printer, const std::string& device,
+    // A printer with an anti-tamper module (--tamper) and the options given.
+    OpsRun OnUsb(std::vector<std::string> printer, const std::string& device,
                  const std::string& file) {
+        printer.push_back("--tamper");
         return opstest::RunOnUsb(printer, {"--device", TAMPER_PRINTER},
                                  {"-v", "-TM1", "-f", file, "-t", "usb", "-d", device});
     }
@@ -87,7 +89,7 @@ TEST_F(TamperEndToEnd, OnlyATamperImageOnATamperDeviceIsSent) {
         EXPECT_FALSE(Contains(run.program.out, "Starting upgrade")) << c.name;
     }
     for (const char* link : {"pty", "tcp"}) {
-        SimPrinter sim(link, {});
+        SimPrinter sim(link, {"--tamper"});
         ASSERT_TRUE(sim.Started()) << sim.Failure();
         OpsRun run = sim.Run({"-v", "-TM1", "-f", image});
         EXPECT_EQ(run.program.exitCode, 12) << link << "\n" << run.program.out;

@@ -46,7 +46,7 @@ TEST_F(ZpdEndToEnd, ScriptBytesGoOutInOrderWithTheirPauses) {
     // program may drop what the printer has not read yet.
     std::string script = Script({"# restart", "[1F][FF][07]", "#>[OP_SLEEPMSEC] 600",
                                  "[1B]x[40] [0A]", "[1F][FF][01]", "#>[OP_WAITPSANSWER]"});
-    OpsRun run = OnPty({"--restart-time", "300"}, script);
+    OpsRun run = OnPty({"--reset-time", "300"}, script);
     EXPECT_EQ(run.program.exitCode, 0) << run.program.out;
     EXPECT_EQ(Received(), HANDSHAKE + std::string("\x1F\xFF\x07\x1B\x40\x0A\x1F\xFF\x01"));
     EXPECT_TRUE(Contains(run.printer, "prnsim: resets 1, lost 0 bytes\n")) << run.printer;
@@ -67,8 +67,9 @@ TEST_F(ZpdEndToEnd, ScriptForAnotherDeviceSendsNothing) {
 TEST_F(ZpdEndToEnd, RefusedAnswerCheckDoesNotStopTheScript) {
     // The second request's answer ends the script, so that every byte has
     // been read by the printer when the program closes the line.
-    OpsRun run = OnPty({"--refuse", "PROTVER:5"}, Script({"[1F][FF][01]", "#>[OP_WAITPSANSWER]",
-                                                          "[1F][FF][28]", "#>[OP_WAITPSANSWER]"}));
+    OpsRun run = OnPty(
+        {"--fail", "protver:error:5"},
+        Script({"[1F][FF][01]", "#>[OP_WAITPSANSWER]", "[1F][FF][28]", "#>[OP_WAITPSANSWER]"}));
     EXPECT_EQ(run.program.exitCode, 0) << run.program.out;
     EXPECT_TRUE(Contains(run.program.out, "[ManageElement]Return is a Error Answer 105\n"));
     EXPECT_EQ(Received(), HANDSHAKE + "\x1F\xFF\x01\x1F\xFF\x28");
