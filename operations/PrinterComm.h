@@ -53,4 +53,7 @@ class PrinterComm {
     // Every fixed pause of the operations goes through here, so that tests
     // can record them instead of sleeping.
     std::function<void(unsigned ms)> fnPause;
+    // Where the serial ports' device entries are looked up to tell the
+    // printer's USB virtual serial port (another tree in tests).
+    const char* szTtyClassDir = "/sys/class/tty/";
 };

@@ -8,7 +8,8 @@ namespace {
 
 constexpr size_t MAX_TEXT = 1000;
 
-const char* const STEP_NAMES[] = {SetupAnswers::HEADER, ToolHandlers::TOOLS_SUPPORTED,
+const char* const STEP_NAMES[] = {SetupAnswers::PROTOCOL_VERSION, SetupAnswers::DATA_AVAILABLE,
+                                  SetupAnswers::HEADER, ToolHandlers::TOOLS_SUPPORTED,
                                   ToolHandlers::TOOL_EXEC};
 
 bool Number(const std::string& text, unsigned long max, unsigned long& out) {
@@ -47,13 +48,16 @@ bool LineText(const char* text) { return text != nullptr && strlen(text) <= MAX_
 }  // namespace
 
 const char* OpsUsage() {
-    return "Setup read and tools (the protocol version and the data groups, tools 16\n"
-           "among them, are set with --protocol and --available):\n"
+    return "Protocol answers:\n"
+           "  --protocol-version TEXT  protocol version answered (default 1.00)\n"
+           "  --data-available N       data groups offered (default 191: setup 1, logos 2,\n"
+           "                           modules 4, fonts 8, tools 16, upgrade 32, status 128)\n"
            "  --header-line TEXT       a setup header line (repeat for more; replaces the\n"
            "                           default lines)\n"
            "  --mute NAME              take the request NAME and never answer it\n"
            "  --refuse NAME:CODE       answer the request NAME with the error <ERRCODE>\n"
-           "                           NAME: HEADER, TOOLS, TOOLEXEC\n"
+           "                           NAME: PROTVER, DATAAVAIL, HEADER, TOOLS, TOOLEXEC\n"
+           "Tools:\n"
            "  --tools M1[,M2]          tool masks of tables 1 and 2 (default 127,0); other\n"
            "                           tools are refused with <ERR1>, bad requests with <ERR2>\n"
            "  --tool-delay MS          a tool answers MS milliseconds after its request\n"
@@ -90,7 +94,15 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         o.tamper.enabled = true;
         return 1;
     }
-    if (word == "--header-line" || word == "--tool-line") {
+    if (word == "--protocol-version") {
+        if (value == nullptr || text.empty() || text.size() > 16 || text.find('>') != text.npos) {
+            return fail("a version text such as 1.00");
+        }
+        o.setup.protocolVersion = text;
+    } else if (word == "--data-available") {
+        if (!Number(text, 0xFFFFFFFFul, n)) return fail("a number");
+        o.setup.dataAvailable = n;
+    } else if (word == "--header-line" || word == "--tool-line") {
         if (!LineText(value)) return fail("a text of at most 1000 characters");
         bool header = word == "--header-line";
         bool& given = header ? o.headerGiven : o.toolLinesGiven;
@@ -99,7 +111,8 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         given = true;
         lines.push_back(text);
     } else if (word == "--mute") {
-        if (!StepName(text)) return fail("a request name (HEADER TOOLS TOOLEXEC)");
+        if (!StepName(text))
+            return fail("a request name (PROTVER DATAAVAIL HEADER TOOLS TOOLEXEC)");
         o.faults.muted.insert(text);
     } else if (word == "--refuse") {
         size_t colon = text.find(':');

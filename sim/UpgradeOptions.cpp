@@ -104,9 +104,6 @@ const char* UpgradeUsage() {
     return "Upgrade profile (package upgrades and module writes):\n"
            "  --profile FILE         read these options from FILE, one \"name value\" a line\n"
            "                         (no leading dashes; # comments; also \"release TEXT\")\n"
-           "  --protocol TEXT        protocol version answered (default 1.00)\n"
-           "  --available N          data groups offered (default 0xBF: all; 4 modules,\n"
-           "                         32 printer upgrade)\n"
            "  --mode TEXT            upgrade mode U1, U3, U5 (or any other text; default U1)\n"
            "  --config TEXT          configuration text of the upgrade information\n"
            "                         (\"0;\": no programming answer over USB; default none)\n"
@@ -124,10 +121,12 @@ const char* UpgradeUsage() {
            "  --save-dir DIR         write the received firmware.bin and module-N.mod there\n"
            "Upgrade faults:\n"
            "  --fail STEP:KIND[:CODE]\n"
-           "                         STEP protver, available, upginfo, modlist (KIND silent,\n"
-           "                         error[:CODE] (default 5), record (an answer of another\n"
-           "                         kind), garbage, drop) or module, program (KIND silent,\n"
-           "                         garbage, drop); repeatable\n"
+           "                         STEP upginfo or modlist, KIND silent, error[:CODE]\n"
+           "                         (default 5), record (an answer of another kind),\n"
+           "                         garbage or drop; STEP module (the verdict) or program\n"
+           "                         (the programming answer), KIND silent, garbage or\n"
+           "                         drop; repeatable (protocol version and data available:\n"
+           "                         --mute, --refuse)\n"
            "  --module-verdict BYTE  answer every module file with BYTE (e.g. 0x44)\n"
            "  --prg-answer BYTE      answer every bank program command with BYTE\n"
            "  --prg-answer-once BYTE the first one only, then the printer's own answer\n"
@@ -173,13 +172,7 @@ int ParseUpgradeOption(int count, char** words, UpgradeOptions& o, std::string& 
         error = word + " cannot hold \">\"";
         return false;
     };
-    if (word == "--protocol") {
-        if (!tagText(16)) return -1;
-        p.protocolVersion = value;
-    } else if (word == "--available") {
-        if (!number(0xFFFFFFFFul)) return -1;
-        p.dataAvailable = n;
-    } else if (word == "--mode") {
+    if (word == "--mode") {
         if (!tagText(16)) return -1;
         p.mode = value;
     } else if (word == "--config") {

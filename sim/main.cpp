@@ -40,10 +40,11 @@ void Report(const PrinterCore& core, const TcpTransport* tcp) {
 }
 
 // What arrived of an upgrade, and the files kept of it.
-int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options) {
-    for (const std::string& line : upgrade.Report()) printf("prnsim: %s\n", line.c_str());
-    printf("prnsim: release %s\n", core.FirmwareRelease().c_str());
-    fflush(stdout);
+int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options,
+                  FILE* out) {
+    for (const std::string& line : upgrade.Report()) fprintf(out, "prnsim: %s\n", line.c_str());
+    fprintf(out, "prnsim: release %s\n", core.FirmwareRelease().c_str());
+    fflush(out);
     std::string error;
     if (!options.upgrade.saveDir.empty() && !upgrade.Save(options.upgrade.saveDir, error)) {
         fprintf(stderr, "prnsim: %s\n", error.c_str());
@@ -136,8 +137,6 @@ int main(int argc, char** argv) {
     core.SetFirmwareRelease(options.upgrade.release.empty() ? options.release
                                                             : options.upgrade.release);
     core.SetFaults(options.faults);
-    OpsPrinter ops(options.ops);
-    ops.Install(core);
     PackageImage package;
     if (!options.upgrade.package.empty() && !LoadUpgradePackage(options.upgrade, package, error)) {
         fprintf(stderr, "prnsim: %s\n", error.c_str());
@@ -146,6 +145,8 @@ int main(int argc, char** argv) {
     UpgradeHandlers upgrade(core, options.upgrade.profile,
                             options.upgrade.package.empty() ? nullptr : &package);
     upgrade.Install();
+    OpsPrinter ops(options.ops);
+    ops.Install(core);
     InstallStopHandlers();
 
     int rc = 2;
@@ -160,7 +161,8 @@ int main(int argc, char** argv) {
         rc = Serve(core, options);
     }
     // Under --usb, standard output belongs to the command run on the bus.
-    ops.Finish(core, options.usb ? stderr : stdout);
-    int saved = ReportUpgrade(core, upgrade, options);
+    FILE* out = options.usb ? stderr : stdout;
+    ops.Finish(core, out);
+    int saved = ReportUpgrade(core, upgrade, options, out);
     return rc != 0 ? rc : saved;
 }

@@ -62,6 +62,12 @@ void PrinterCore::AddRequestHandler(const std::vector<uint8_t>& prefix, const st
     handlers_.push_back(Entry{prefix, name, std::move(handler)});
 }
 
+void PrinterCore::SetUnmatchedHandler(const std::string& name, UnmatchedHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unmatchedName_ = name;
+    unmatched_ = std::move(handler);
+}
+
 void PrinterCore::AddStreamHandler(const std::string& name, std::function<bool()> active,
                                    RequestHandler handler) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -100,12 +106,6 @@ bool PrinterCore::DispatchStream(bool& taken) {
         return true;
     }
     return true;
-}
-
-void PrinterCore::SetUnmatchedHandler(const std::string& name, UnmatchedHandler handler) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    unmatchedName_ = name;
-    unmatched_ = std::move(handler);
 }
 
 void PrinterCore::Receive(const uint8_t* data, size_t length) {

@@ -18,8 +18,6 @@ inline const Bytes GET_FW_RELEASE{0x1D, 0x49, 0x03};
 
 // Printer protocol (1F FF and a command byte; the answer tag is "<C" and
 // that byte in decimal).
-inline const Bytes PROTOCOL_VERSION{0x1F, 0xFF, 0x01};
-inline const Bytes DATA_AVAILABLE{0x1F, 0xFF, 0x28};
 inline const Bytes MODULES_LIST{0x1F, 0xFF, 0x40};
 inline const Bytes UPGRADE_INFO{0x1F, 0xFF, 0x70};
 

@@ -57,17 +57,10 @@ void UpgradeHandlers::Install() {
     auto fixed = [this](UpgradeProfile::Step step, int commandId, auto normal) {
         return [this, step, commandId, normal](const uint8_t*, size_t, Bytes& answer) {
             StepAnswer(step, commandId, normal(), answer);
-            return requests::PROTOCOL_VERSION.size();
+            return requests::UPGRADE_INFO.size();
         };
     };
     const UpgradeProfile& p = profile_;
-    core_.AddRequestHandler(requests::PROTOCOL_VERSION, "PROTVER",
-                            fixed(UpgradeProfile::STEP_PROTOCOL_VERSION, 1, [p] {
-                                return AnswerEncoder::ProtocolVersion(p.protocolVersion);
-                            }));
-    core_.AddRequestHandler(requests::DATA_AVAILABLE, "AVAILABLE",
-                            fixed(UpgradeProfile::STEP_DATA_AVAILABLE, 40,
-                                  [p] { return AnswerEncoder::DataAvailable(p.dataAvailable); }));
     core_.AddRequestHandler(requests::UPGRADE_INFO, "UPGINFO",
                             fixed(UpgradeProfile::STEP_UPGRADE_INFO, 112, [p] {
                                 return AnswerEncoder::UpgradeInfo(p.mode, p.settings, p.family,
@@ -99,8 +92,7 @@ void UpgradeHandlers::StepAnswer(UpgradeProfile::Step step, int commandId, Bytes
             break;
         case UpgradeProfile::Fault::WrongRecord:
             // A well-formed answer of another kind.
-            answer = commandId == 1 ? AnswerEncoder::DataAvailable(profile_.dataAvailable)
-                                    : AnswerEncoder::ProtocolVersion(profile_.protocolVersion);
+            answer = AnswerEncoder::ProtocolVersion("1.00");
             break;
         case UpgradeProfile::Fault::Garbage:
             answer.assign(normal.size(), GARBAGE);

@@ -12,10 +12,9 @@
 class PrinterCore;
 
 // The printer's side of a package upgrade and of a module write: the
-// protocol version, data available, upgrade information and module list
-// answers, module files with their verdict byte, and the flash bank
-// transfers of modes U1, U3 and U5 with their answers and restarts. One
-// handler per request, installed into a printer core.
+// upgrade information and module list answers, module files with their verdict byte, and the flash
+// bank transfers of modes U1, U3 and U5 with their answers and restarts. One handler per request,
+// installed into a printer core.
 class UpgradeHandlers {
   public:
     // package may be null (nothing to compare with); it must outlive this.

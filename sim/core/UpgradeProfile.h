@@ -6,16 +6,15 @@
 
 // How the simulated printer takes a firmware package or a module: its
 // identity as the upgrade information tells it, its flash layout, its
-// restart, and the faults to show.
+// restart, and the faults to show. (The protocol version and the data
+// groups offered are the setup answers' own.)
 struct UpgradeProfile {
     // The steps of the dialogue at which a fault can be placed.
     enum Step {
-        STEP_PROTOCOL_VERSION,  // "<C1>"
-        STEP_DATA_AVAILABLE,    // "<C40>"
-        STEP_UPGRADE_INFO,      // "<C112>"
-        STEP_MODULES_LIST,      // "<C64>"
-        STEP_MODULE,            // the verdict byte after a module file
-        STEP_PROGRAM,           // the answer byte after a bank program command
+        STEP_UPGRADE_INFO,  // "<C112>"
+        STEP_MODULES_LIST,  // "<C64>"
+        STEP_MODULE,        // the verdict byte after a module file
+        STEP_PROGRAM,       // the answer byte after a bank program command
         STEP_COUNT
     };
     enum class Fault { None, Silent, Error, WrongRecord, Garbage, Drop };
@@ -24,11 +23,9 @@ struct UpgradeProfile {
         int errorCode = 5;  // the printer's own number in "<ERRn>"
     };
 
-    std::string protocolVersion = "1.00";
-    uint64_t dataAvailable = 0xBF;  // every group the printer can offer
-    std::string mode = "U1";        // "U1".."U5", or anything else
-    std::string settings;           // configuration text ("0;": no programming answer)
-    uint32_t family = 0;            // 0: this printer takes any package
+    std::string mode = "U1";  // "U1".."U5", or anything else
+    std::string settings;     // configuration text ("0;": no programming answer)
+    uint32_t family = 0;      // 0: this printer takes any package
     uint32_t model = 0;
     uint32_t customization = 0;
     std::vector<std::string> moduleCodes;  // the "<C64>" list
@@ -49,5 +46,5 @@ struct UpgradeProfile {
     int dropAfterBank = 0;          // drops the connection then (0: never)
 };
 
-// "protver", "available", "upginfo", "modlist", "module", "program".
+// "upginfo", "modlist", "module", "program".
 bool ParseUpgradeStep(const std::string& name, UpgradeProfile::Step& step);

@@ -34,9 +34,9 @@ struct UsbModeOptions {
     std::vector<UsbDeviceConfig> devices;
     std::vector<UsbBusEvent> events;
     bool empty = false;
+    std::string restartDevice;
     bool boot = false;
     UsbBootSetup bootSetup;
-    std::string restartDevice;
     std::vector<std::string> command;
 };
 
@@ -62,11 +62,11 @@ bool ParseUsbMode(const std::vector<std::string>& args, UsbModeOptions& o, std::
             UsbBusEvent event;
             if (!ParseUsbBusEvent(args[++i], event, error)) return false;
             o.events.push_back(event);
+        } else if (word == "--restart-as") {
+            o.restartDevice = args[++i];
         } else if (word == "--boot") {
             o.boot = true;
             if (!ParseUsbBootSetup(args[++i], o.bootSetup, error)) return false;
-        } else if (word == "--restart-as") {
-            o.restartDevice = args[++i];
         } else if (word == "--empty") {
             o.empty = true;
         } else {
@@ -165,6 +165,9 @@ const char* UsbTransportUsage() {
            "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
            "      watched), remove=ID, add=ID, delay=MS between removal and addition\n"
            "  --empty        no default printer (only root hubs)\n"
+           "  --restart-as ID  after a restart of the printer (a firmware download) the\n"
+           "      declared device ID comes back instead of the printer's own devices\n"
+           "      (e.g. under another serial, so another address number)\n"
            "  --boot DESC    the printer restarts into its USB boot program on 1C 4C 49:\n"
            "      it answers BOOT_RST and leaves, a device 045B with an empty serial\n"
            "      appears on its port, and the printer comes back after the boot\n"
@@ -173,7 +176,8 @@ const char* UsbTransportUsage() {
            "      save-security command) security=HEX (answer to it) size=N\n"
            "      (programming size, default 128) userarea=HEX (start, default FFF00000)\n"
            "      failonce=N failalways=N (bank N, from 1, refused) bankerror=HEX\n"
-           "      (default 53) wrong=STEP (answered with an error; repeatable: adjust\n"
+           "      (default 53) statuserror=HEX (fourth byte of the status answers)\n"
+           "      wrong=STEP (answered with an error; repeatable: adjust\n"
            "      release security security-new size device clock user-area bit-rate\n"
            "      confirm transition status user-blank data-blank select terminate\n"
            "      lock-bit reset) pid=HEX (default 0025) on=ID (the printer) back=ID\n"
@@ -182,9 +186,6 @@ const char* UsbTransportUsage() {
            "      backon=reset|lock-bit backdelay=MS (default 300) newrelease=TEXT\n"
            "      image=FILE (the programmed bytes, written at the end)\n"
            "      At the end a line \"prnsim: boot image ...\" goes to standard error.\n"
-           "  --restart-as ID  after a restart of the printer (a firmware download) the\n"
-           "      declared device ID comes back instead of the printer's own devices\n"
-           "      (e.g. under another serial, so another address number)\n"
            "  The printer's --close-after N unplugs its devices once N bytes have arrived.\n";
 }
 

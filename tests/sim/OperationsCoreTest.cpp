@@ -47,7 +47,7 @@ std::string B(const char (&text)[N]) {
 
 }  // namespace
 
-TEST(SetupAnswers, HeaderLinesAndStepFaults) {
+TEST(SetupAnswers, AnswersAndStepFaultsPerRequest) {
     struct Row {
         const char* mute;
         const char* refuse;
@@ -55,11 +55,14 @@ TEST(SetupAnswers, HeaderLinesAndStepFaults) {
         std::string answer;
     };
     const std::vector<Row> rows = {
+        {"", "", "\x1f\xff\x01", "\x02<C1><2.15>\x03"},
+        {"", "", "\x1f\xff\x28", "\x02<C40><175>\x03"},
         {"", "", "\x1f\xff\x02", B("\x02<C2><2>FIRST\0SECOND LINE\0\x03")},
-        {"HEADER", "", "\x1f\xff\x02\x1f\xff\x02", ""},
+        {"PROTVER", "", "\x1f\xff\x01\x1f\xff\x01", ""},
+        {"", "DATAAVAIL", "\x1f\xff\x28", "\x02<C40>\x15<ERR7>\x03"},
         // The refused request is taken whole: what follows is still answered.
-        {"", "HEADER", "\x1f\xff\x02\x1d\x49\x01", "\x02<C2>\x15<ERR7>\x03\x12"},
-        {"TOOLS", "", "\x1f\xff\x02", B("\x02<C2><2>FIRST\0SECOND LINE\0\x03")},
+        {"", "HEADER", "\x1f\xff\x02\x1f\xff\x01", "\x02<C2>\x15<ERR7>\x03\x02<C1><2.15>\x03"},
+        {"TOOLS", "", "\x1f\xff\x28", "\x02<C40><175>\x03"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.request);
@@ -67,6 +70,8 @@ TEST(SetupAnswers, HeaderLinesAndStepFaults) {
         if (*row.mute != '\0') faults.muted.insert(row.mute);
         if (*row.refuse != '\0') faults.refused[row.refuse] = 7;
         SetupAnswers setup;
+        setup.protocolVersion = "2.15";
+        setup.dataAvailable = 175;
         setup.headerLines = {"FIRST", "SECOND LINE"};
         PrinterCore core;
         setup.Install(core, faults);

@@ -69,10 +69,11 @@ TEST(Prnsim, HelpAndBadOptions) {
     EXPECT_EQ(RunProgram({PRNSIM_BIN, "--tcp", "70000"}).exitCode, 2);
     EXPECT_EQ(RunProgram({PRNSIM_BIN, "--pty", "--gsi", "0xff"}).exitCode, 2);
     for (const char* option :
-         {"--header-line TEXT", "--mute NAME", "--refuse NAME:CODE", "--tools M1[,M2]",
-          "--tool-delay MS", "--tool-line TEXT", "--spt-out PATH", "--tamper", "--tamper-out PATH",
-          "--tamper-silent STEP", "--tamper-nack STEP", "--answer REQ=ANS", "--answers FILE",
-          "--reset-time MS", "--record PATH"}) {
+         {"--protocol-version TEXT", "--data-available N", "--header-line TEXT", "--mute NAME",
+          "--refuse NAME:CODE", "--tools M1[,M2]", "--tool-delay MS", "--tool-line TEXT",
+          "--spt-out PATH", "--tamper", "--tamper-out PATH", "--tamper-silent STEP",
+          "--tamper-nack STEP", "--answer REQ=ANS", "--answers FILE", "--reset-time MS",
+          "--record PATH"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     for (std::vector<std::string> bad : {std::vector<std::string>{"--mute", "GSI"},

@@ -81,14 +81,11 @@ TEST(UpgradeHandlers, ProtocolAnswersAndTheirFaults) {
     p.family = 3;
     p.model = 12;
     p.moduleCodes = {"FNT01", "DSK"};
-    p.dataAvailable = 36;
     Printer printer(p);
     const struct {
         std::string request;
         std::string answer;
     } rows[] = {
-        {"\x1f\xff\x01", "\x02<C1><1.00>\x03"},
-        {"\x1f\xff\x28", "\x02<C40><36>\x03"},
         {"\x1f\xff\x70", "\x02<C112><U3><0;><3;12;0>\x03"},
         {"\x1f\xff\x40", std::string("\x02<C64><2>FNT01\0DSK\0\x03", 20)},
     };
@@ -97,22 +94,27 @@ TEST(UpgradeHandlers, ProtocolAnswersAndTheirFaults) {
         EXPECT_EQ(printer.Take(), row.answer);
     }
 
-    UpgradeProfile f = Profile("U1");
-    f.steps[UpgradeProfile::STEP_PROTOCOL_VERSION].fault = UpgradeProfile::Fault::WrongRecord;
-    f.steps[UpgradeProfile::STEP_DATA_AVAILABLE].fault = UpgradeProfile::Fault::Silent;
-    f.steps[UpgradeProfile::STEP_UPGRADE_INFO] = {UpgradeProfile::Fault::Error, 7};
-    f.steps[UpgradeProfile::STEP_MODULES_LIST].fault = UpgradeProfile::Fault::Garbage;
-    Printer faulty(f);
-    faulty.Send("\x1f\xff\x01");
-    EXPECT_EQ(faulty.Take(), "\x02<C40><191>\x03");
-    faulty.Send("\x1f\xff\x28");
-    EXPECT_EQ(faulty.Take(), "");
-    faulty.Send("\x1f\xff\x70");
-    EXPECT_EQ(faulty.Take(), "\x02<C112>\x15<ERR7>\x03");
-    faulty.Send("\x1f\xff\x40");
-    EXPECT_EQ(faulty.Take(), std::string(10, '\xa5'));
-    EXPECT_EQ(faulty.core.Requests(),
-              (std::vector<std::string>{"PROTVER", "AVAILABLE", "UPGINFO", "MODLIST"}));
+    const struct {
+        UpgradeProfile::Fault fault;
+        std::string upgradeInfo;
+        std::string modulesList;
+    } faults[] = {
+        {UpgradeProfile::Fault::Silent, "", ""},
+        {UpgradeProfile::Fault::Error, "\x02<C112>\x15<ERR7>\x03", "\x02<C64>\x15<ERR7>\x03"},
+        {UpgradeProfile::Fault::WrongRecord, "\x02<C1><1.00>\x03", "\x02<C1><1.00>\x03"},
+        {UpgradeProfile::Fault::Garbage, std::string(21, '\xa5'), std::string(10, '\xa5')},
+    };
+    for (const auto& row : faults) {
+        UpgradeProfile f = Profile("U1");
+        f.steps[UpgradeProfile::STEP_UPGRADE_INFO] = {row.fault, 7};
+        f.steps[UpgradeProfile::STEP_MODULES_LIST] = {row.fault, 7};
+        Printer faulty(f);
+        faulty.Send("\x1f\xff\x70");
+        EXPECT_EQ(faulty.Take(), row.upgradeInfo);
+        faulty.Send("\x1f\xff\x40");
+        EXPECT_EQ(faulty.Take(), row.modulesList);
+        EXPECT_EQ(faulty.core.Requests(), (std::vector<std::string>{"UPGINFO", "MODLIST"}));
+    }
 }
 
 TEST(UpgradeHandlers, ModeU1AnswersTheProgramCommandAndRestartsWithTheNewRelease) {
