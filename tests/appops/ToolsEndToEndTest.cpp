@@ -35,7 +35,7 @@ TEST(ToolsEndToEnd, ExitCodesOfTheToolDialogue) {
         bool requestSent;
     } cases[] = {
         {"printer without tools",
-         {"--available", "175"},
+         {"--data-available", "175"},
          "1-1",
          17,
          "Execute Tool Error 17 (24)\n",

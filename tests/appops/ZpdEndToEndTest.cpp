@@ -67,9 +67,8 @@ TEST_F(ZpdEndToEnd, ScriptForAnotherDeviceSendsNothing) {
 TEST_F(ZpdEndToEnd, RefusedAnswerCheckDoesNotStopTheScript) {
     // The second request's answer ends the script, so that every byte has
     // been read by the printer when the program closes the line.
-    OpsRun run = OnPty(
-        {"--fail", "protver:error:5"},
-        Script({"[1F][FF][01]", "#>[OP_WAITPSANSWER]", "[1F][FF][28]", "#>[OP_WAITPSANSWER]"}));
+    OpsRun run = OnPty({"--refuse", "PROTVER:5"}, Script({"[1F][FF][01]", "#>[OP_WAITPSANSWER]",
+                                                          "[1F][FF][28]", "#>[OP_WAITPSANSWER]"}));
     EXPECT_EQ(run.program.exitCode, 0) << run.program.out;
     EXPECT_TRUE(Contains(run.program.out, "[ManageElement]Return is a Error Answer 105\n"));
     EXPECT_EQ(Received(), HANDSHAKE + "\x1F\xFF\x01\x1F\xFF\x28");
