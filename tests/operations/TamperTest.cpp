@@ -6,7 +6,6 @@
 
 #include "operations/PrinterComm.h"
 #include "operations/Tamper.h"
-#include "sim/mkfile/MkFile.h"
 #include "tests/comm/CommTestHelpers.h"
 #include "tests/operations/OperationLink.h"
 
@@ -99,20 +98,6 @@ TEST(TamperDownload, StartBanksAndEndWithBothSums) {
     EXPECT_EQ(d.pauses, expected);
     EXPECT_EQ(d.link.closes, 1);
     EXPECT_EQ(Count(d.log, "Waiting Answer..."), 129u);
-}
-
-TEST(TamperDownload, BanksAreTheImageInOrder) {
-    Bytes image = mkfile::BuildTamperImage("0104");
-    for (size_t i = 0; i < image.size(); i += 97) image[i] = static_cast<unsigned char>(i / 256);
-    Download d(image, Answers(128, {"\x06"}));
-    ASSERT_TRUE(d.ok) << d.log;
-    ASSERT_EQ(d.link.writes.size(), 130u);
-    for (size_t bank = 0; bank < 128; ++bank) {
-        EXPECT_EQ(d.link.Written(bank + 1),
-                  Bytes(image.begin() + static_cast<long>(bank * 256),
-                        image.begin() + static_cast<long>(bank * 256 + 256)))
-            << bank;
-    }
 }
 
 TEST(TamperDownload, RefusedAnswersEndWithError13) {
