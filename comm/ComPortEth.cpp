@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "comm/EthDiscovery.h"
 #include "comm/IdentificationHandshake.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr int HANDSHAKE_ATTEMPTS = 15;
 constexpr int HANDSHAKE_PAUSE_MS = 3000;
-constexpr unsigned CLOSE_PAUSE_S = 2;
+constexpr int CLOSE_PAUSE_MS = 2000;
 // Failed sends that a write accepts before it gives up; the connection is
 // re-established between them when it has gone.
 constexpr int MAX_SEND_ATTEMPTS = 3;
@@ -51,12 +52,19 @@ bool SetBlocking(int fd, bool blocking, const char** failure) {
 }  // namespace
 
 CComPortEth::CComPortEth()
-    : CComPort(0), iSocket(-1), iPort(DEFAULT_PORT), szHost{}, iTimeoutMultiplier(1) {
+    : CComPort(0),
+      iSocket(-1),
+      iPort(DEFAULT_PORT),
+      szHost{},
+      iTimeoutMultiplier(1),
+      pause_([](int ms) { usleep(static_cast<useconds_t>(ms) * 1000u); }) {
     iPortType = COMMPORT_ETH;
     iTimeoutTX = 500;
     iTimeoutRX = 500;
     uiPacketSize = 1000;
 }
+
+void CComPortEth::SetPauseFunction(PauseFunction pause) { pause_ = std::move(pause); }
 
 CComPortEth::~CComPortEth() { Close(); }
 
@@ -145,7 +153,7 @@ bool CComPortEth::Open() {
 bool CComPortEth::Close() {
     if (iSocket != -1) {
         shutdown(iSocket, SHUT_RDWR);
-        sleep(CLOSE_PAUSE_S);  // gives the printer time to finish with the connection
+        pause_(CLOSE_PAUSE_MS);  // gives the printer time to finish with the connection
         close(iSocket);
     }
     iSocket = -1;
@@ -241,7 +249,7 @@ void CComPortEth::SetTimeoutRX(int ms) {
 int CComPortEth::GetTimeoutRX() { return iTimeoutRX; }
 
 bool CComPortEth::HandshakeCommunication(unsigned long* gsi) {
-    return IdentificationHandshake{HANDSHAKE_ATTEMPTS, HANDSHAKE_PAUSE_MS}.Run(*this, gsi);
+    return IdentificationHandshake{HANDSHAKE_ATTEMPTS, HANDSHAKE_PAUSE_MS, pause_}.Run(*this, gsi);
 }
 
 bool CComPortEth::GetDeviceList(char* out, size_t outSize, char* /*errText*/) {

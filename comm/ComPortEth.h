@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 
 #include "comm/ComPort.h"
 
@@ -11,6 +12,9 @@ class CComPortEth : public CComPort {
   public:
     static constexpr int HOST_SIZE = 256;
     static constexpr int DEFAULT_PORT = 9100;
+
+    // Sleeps the given number of milliseconds (replaceable for tests).
+    using PauseFunction = std::function<void(int ms)>;
 
     CComPortEth();
     ~CComPortEth() override;
@@ -33,6 +37,8 @@ class CComPortEth : public CComPort {
 
     // Connects when not connected.
     bool OpenPort();
+    // The pauses of the handshake and of Close go through pause.
+    void SetPauseFunction(PauseFunction pause);
 
     // Printers found by UDP broadcast on the local networks, one
     // "%s:%d(%s)\n" line each (address, port, name), appended to out, which
@@ -47,6 +53,7 @@ class CComPortEth : public CComPort {
 
   private:
     void ApplyTimeouts();
+    PauseFunction pause_;
     bool FailOpen(const char* text);
     void SetLastError(const char* text);
 };

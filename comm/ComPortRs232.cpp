@@ -327,5 +327,5 @@ int CComPortRs232::GetTimeoutRX() { return iTimeoutRX; }
 bool CComPortRs232::IsVirtualPort() { return isVirtual; }
 
 bool CComPortRs232::HandshakeCommunication(unsigned long* gsi) {
-    return IdentificationHandshake{HANDSHAKE_ATTEMPTS, HANDSHAKE_PAUSE_MS}.Run(*this, gsi);
+    return IdentificationHandshake{HANDSHAKE_ATTEMPTS, HANDSHAKE_PAUSE_MS, nullptr}.Run(*this, gsi);
 }

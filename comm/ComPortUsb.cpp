@@ -524,7 +524,7 @@ void CComPortUsb::SetTimeoutRX(int ms) { iTimeoutRX = ms; }
 int CComPortUsb::GetTimeoutRX() { return iTimeoutRX; }
 
 bool CComPortUsb::HandshakeCommunication(unsigned long* gsi) {
-    return IdentificationHandshake{HANDSHAKE_ATTEMPTS, HANDSHAKE_PAUSE_MS}.Run(*this, gsi);
+    return IdentificationHandshake{HANDSHAKE_ATTEMPTS, HANDSHAKE_PAUSE_MS, pause_}.Run(*this, gsi);
 }
 
 bool CComPortUsb::BackupPortInfo() {

@@ -45,7 +45,12 @@ bool IdentificationHandshake::Run(CComPort& link, unsigned long* gsi) const {
             return false;
         }
         Log::WriteLog(FN, "Read GSI Error... Retry");
-        if (pauseMs > 0) usleep(static_cast<useconds_t>(pauseMs) * 1000u);
+        if (pauseMs <= 0) continue;
+        if (pause) {
+            pause(pauseMs);
+        } else {
+            usleep(static_cast<useconds_t>(pauseMs) * 1000u);
+        }
     }
 
     unsigned long word;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class CComPort;
 
 // The printer identification exchange shared by every link kind: switch to
@@ -9,6 +11,8 @@ class CComPort;
 struct IdentificationHandshake {
     int attempts;
     int pauseMs;
+    // Waits pauseMs between attempts; a plain sleep when empty.
+    std::function<void(int ms)> pause;
 
     // Stores the identification word through gsi (when not null).
     bool Run(CComPort& link, unsigned long* gsi) const;

@@ -12,6 +12,23 @@ struct ByteBufferFree {
 };
 using ByteBuffer = std::unique_ptr<unsigned char[], ByteBufferFree>;
 
+// Bytes that belong to another buffer (a record's data inside a loaded
+// package): no ownership, valid as long as that buffer lives.
+class ByteView {
+  public:
+    ByteView() = default;
+    explicit ByteView(unsigned char* p) : p_(p) {}
+    unsigned char* get() const { return p_; }
+    unsigned char& operator[](size_t i) const { return p_[i]; }
+    explicit operator bool() const { return p_ != nullptr; }
+    void reset() { p_ = nullptr; }
+    friend bool operator==(const ByteView& v, std::nullptr_t) { return v.p_ == nullptr; }
+    friend bool operator!=(const ByteView& v, std::nullptr_t) { return v.p_ != nullptr; }
+
+  private:
+    unsigned char* p_ = nullptr;
+};
+
 // A buffer of size bytes (at least one byte is allocated); none when the
 // memory cannot be had.
 ByteBuffer AllocateByteBuffer(size_t size);

@@ -23,6 +23,7 @@ constexpr int32_t UNSCRAMBLED_OVERHEAD = 4108;
 }  // namespace
 
 void ModuleData::Reset() {
+    pFile = nullptr;
     pFileBuffer.reset();
     pModuleData.reset();
     pHeaderBuffer.reset();
@@ -47,6 +48,7 @@ bool ModuleData::LoadModuleFromFile(const char* path) {
         return false;
     }
     pFileBuffer = std::move(data);
+    pFile = pFileBuffer.get();
     iFileLength = static_cast<int32_t>(size);
     return Load("LoadModuleFromFile");
 }
@@ -65,6 +67,20 @@ bool ModuleData::LoadModuleFromMemory(const unsigned char* buffer, int64_t lengt
                        static_cast<long long>(length));
         return false;
     }
+    pFile = pFileBuffer.get();
+    iFileLength = static_cast<int32_t>(length);
+    return Load("LoadModuleFromMemory");
+}
+
+bool ModuleData::LoadModuleInPlace(const unsigned char* buffer, int64_t length) {
+    Reset();
+    if (buffer == nullptr || length < 0) return false;
+    if (length > INT32_MAX) {
+        Log::WriteLogP("LoadModuleFromMemory", "File not Correct! Too large (%lld bytes)!",
+                       static_cast<long long>(length));
+        return false;
+    }
+    pFile = buffer;
     iFileLength = static_cast<int32_t>(length);
     return Load("LoadModuleFromMemory");
 }
@@ -75,16 +91,14 @@ bool ModuleData::Load(const char* function) {
                        iFileLength, HEADER_LENGTH);
         return false;
     }
-    pModuleData = CopyToByteBuffer(pFileBuffer.get(), static_cast<size_t>(iFileLength));
-    pHeaderBuffer = CopyToByteBuffer(pFileBuffer.get(), HEADER_LENGTH);
-    if (!pModuleData || !pHeaderBuffer) {
-        Log::WriteLogP(function, "File not Correct! No memory for %d bytes!", iFileLength);
+    pHeaderBuffer = CopyToByteBuffer(pFile, HEADER_LENGTH);
+    if (!pHeaderBuffer) {
+        Log::WriteLogP(function, "File not Correct! No memory for %d bytes!", HEADER_LENGTH);
         return false;
     }
-    iModuleDataLength = iFileLength;
     iHeaderLength = HEADER_LENGTH;
 
-    unsigned char mark = pFileBuffer[ORDER_MARK_OFFSET];
+    unsigned char mark = pFile[ORDER_MARK_OFFSET];
     if (mark != 'B' && mark != 'L') {
         Log::WriteLogP(function, "File not Correct! Endianism Error!");
         return false;
@@ -105,8 +119,8 @@ bool ModuleData::Load(const char* function) {
 }
 
 bool ModuleData::CheckSumOk() {
-    if (!pFileBuffer || iFileLength < LEADING_LENGTH + TRAILER_LENGTH) return false;
-    const unsigned char* d = pFileBuffer.get();
+    if (pFile == nullptr || iFileLength < LEADING_LENGTH + TRAILER_LENGTH) return false;
+    const unsigned char* d = pFile;
     const int32_t n = iFileLength;
     FileChecksum computed = FileChecksum::Compute(d + LEADING_LENGTH, n - 12);
     int stored1 = (d[n - 4] << 8) | d[n - 3];
@@ -222,11 +236,23 @@ bool ModuleData::DecodingBufferExtractInfo() {
     // scrambled (a negative length unscrambles nothing).
     int64_t length =
         std::max<int64_t>(0, static_cast<int64_t>(iFileSizeParam) - UNSCRAMBLED_OVERHEAD);
-    if (HEADER_LENGTH + length > iModuleDataLength) {
+    if (HEADER_LENGTH + length > iFileLength) {
         Log::WriteLogP(fn, "Scrambled range of %lld bytes does not fit the file (%d bytes)!",
-                       static_cast<long long>(length), iModuleDataLength);
+                       static_cast<long long>(length), iFileLength);
         return false;
     }
+    strModuleInfo.clear();
+    pModuleData.reset();
+    iModuleDataLength = 0;
+    // Only the font list reads the plain payload: other modules, a firmware
+    // image among them, are never copied.
+    if (strModuleID != "F") return true;
+    pModuleData = CopyToByteBuffer(pFile, static_cast<size_t>(iFileLength));
+    if (!pModuleData) {
+        Log::WriteLogP(fn, "No memory for %d bytes!", iFileLength);
+        return false;
+    }
+    iModuleDataLength = iFileLength;
     // The routines work in place and cannot fail, so the working copy is
     // unscrambled directly rather than through a second copy.
     unsigned char key = static_cast<unsigned char>(iScrambleKey);
@@ -242,11 +268,8 @@ bool ModuleData::DecodingBufferExtractInfo() {
         }
     }
     pModuleData[KEY_OFFSET] = 0;
-    strModuleInfo.clear();
-    if (strModuleID == "F") {
-        strModuleInfo = "\nFONT MODULE:\n";
-        ExtractFontModuleInformations(strModuleInfo);
-    }
+    strModuleInfo = "\nFONT MODULE:\n";
+    ExtractFontModuleInformations(strModuleInfo);
     return true;
 }
 

@@ -23,7 +23,8 @@ enum ModuleType : int32_t {
 
 // One module file (.mod): a 4102-byte text header, a scrambled payload and
 // a trailer with the checksum pair. pFileBuffer keeps the file as read
-// (what is sent to the printer); pModuleData is the unscrambled copy.
+// (what is sent to the printer); pModuleData, the unscrambled copy, is made
+// for font modules only, the one use it has (their font list).
 class ModuleData {
   public:
     static constexpr int32_t HEADER_LENGTH = 4102;
@@ -38,6 +39,13 @@ class ModuleData {
 
     bool LoadModuleFromFile(const char* path);
     bool LoadModuleFromMemory(const unsigned char* buffer, int64_t length);
+    // Checks and describes a module file where it lies (inside a loaded
+    // package) without copying it: pFileBuffer stays empty and FileData()
+    // gives the caller's bytes, which must outlive this object. Logs as
+    // LoadModuleFromMemory does.
+    bool LoadModuleInPlace(const unsigned char* buffer, int64_t length);
+    // The file as read: pFileBuffer, or the caller's bytes of an in-place load.
+    const unsigned char* FileData() const { return pFile; }
 
     bool CheckSumOk();
     bool ExtractModuleHeaderParams();
@@ -75,5 +83,6 @@ class ModuleData {
 
   private:
     bool Load(const char* function);
+    const unsigned char* pFile = nullptr;
     void Reset();
 };

@@ -214,9 +214,14 @@ bool PSWFile::ScanForHeadersAndFields() {
                     ComponentOfModule(static_cast<PSWHeaderModule*>(header)->modModuleID));
                 p += PSWHeader::RECORD_SIZE;
                 break;
-            case HTYPE_BIN:
+            case HTYPE_BIN: {
+                // The data area stays where it lies in the file (the record
+                // checked that it fits); it is unscrambled there.
+                auto* bin = static_cast<PSWHeaderBin*>(header);
+                bin->pDataBuffer = ByteView(pData.get() + bin->iStartDataIntoFile);
                 p = iSize;
                 break;
+            }
             default:
                 p += PSWHeader::RECORD_SIZE;
                 break;
@@ -288,7 +293,7 @@ void PSWFile::FixData() {
         auto* module = static_cast<PSWHeaderModule*>(header.get());
         if (module->modModuleID != PSWHeaderModule::MODULE_FLASHDISK) continue;
         ModuleData file;
-        if (file.LoadModuleFromMemory(module->pDataBuffer.get(), module->uiDataSize) &&
+        if (file.LoadModuleInPlace(module->pDataBuffer.get(), module->uiDataSize) &&
             file.GetModuleID() != ModulesAvailable::MODULE_DISK) {
             module->modModuleID = PSWHeaderModule::MODULE_OTHER;
             components.ChangeFirstModuleFind(PSWCOMP_MODULE | PSWCOMP_FLASHDISK,
@@ -394,7 +399,7 @@ void PSWFile::GetFileInfo(char* text, size_t size) const {
         for (PSWHeader* h : modules) {
             auto* module = static_cast<PSWHeaderModule*>(h);
             ModuleData file;
-            if (!file.LoadModuleFromMemory(module->pDataBuffer.get(), module->uiDataSize)) continue;
+            if (!file.LoadModuleInPlace(module->pDataBuffer.get(), module->uiDataSize)) continue;
             file.GetFileInfo(moduleText.data(), moduleText.size());
             info.Append(moduleText.data());
             info.Line('-');

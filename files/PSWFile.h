@@ -15,7 +15,10 @@ class PSWHeaderPrinter;
 
 // One firmware package (.psw/.pfw) in memory: the file, its header records
 // in file order and the components to download. Loading checks the
-// integrity, unscrambles the data area and cuts out modules, logos and fonts.
+// integrity, then unscrambles the data area inside pData; the bin record's
+// data area and the modules, logos and fonts of the other records point into
+// pData, so the package is held once. After loading, pData holds the records
+// as read and the data area in plain form.
 class PSWFile {
   public:
     PSWFile() = default;

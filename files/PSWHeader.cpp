@@ -7,7 +7,7 @@ int PSWHeader::ExtractHederInfo(const unsigned char* /*data*/, int64_t /*size*/,
     return HEADER_OK;
 }
 
-int PSWHeader::ExtractDataBuffer(const unsigned char* /*binData*/, int64_t /*binLength*/,
+int PSWHeader::ExtractDataBuffer(unsigned char* /*binData*/, int64_t /*binLength*/,
                                  int64_t /*startDataIntoFile*/) {
     return HEADER_OK;
 }
@@ -39,11 +39,10 @@ void PSWHeader::ReadAddressAndRelease(const unsigned char* p, uint32_t& addrStar
     Log::WriteLogP(fn, "strHeaderType: %s", headerType.c_str());
 }
 
-bool PSWHeader::CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,
-                          int64_t count, ByteBuffer& buffer, uint32_t& bufferSize,
-                          const char* what) {
-    buffer.reset();
-    bufferSize = 0;
+bool PSWHeader::ViewRange(unsigned char* binData, int64_t binLength, int64_t offset, int64_t count,
+                          ByteView& view, uint32_t& viewSize, const char* what) {
+    view.reset();
+    viewSize = 0;
     if (binData == nullptr || !HasBytes(binLength, offset, count)) {
         Log::WriteLogP("ExtractDataBuffer",
                        "ERROR %s data out of range: offset %lld size %lld, data area %lld", what,
@@ -51,12 +50,7 @@ bool PSWHeader::CopyRange(const unsigned char* binData, int64_t binLength, int64
                        static_cast<long long>(binLength));
         return false;
     }
-    buffer = CopyToByteBuffer(binData + offset, static_cast<size_t>(count));
-    if (!buffer) {
-        Log::WriteLogP("ExtractDataBuffer", "ERROR no memory for %lld bytes of %s data",
-                       static_cast<long long>(count), what);
-        return false;
-    }
-    bufferSize = static_cast<uint32_t>(count);
+    view = ByteView(binData + offset);
+    viewSize = static_cast<uint32_t>(count);
     return true;
 }

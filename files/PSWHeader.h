@@ -42,9 +42,10 @@ class PSWHeader {
     // Reads the record that starts at position of data (size bytes in all).
     virtual int ExtractHederInfo(const unsigned char* data, int64_t size, int64_t position,
                                  bool& carriesUpgrade);
-    // Copies the record's own data out of the unscrambled data area, whose
-    // first byte lies at file offset startDataIntoFile.
-    virtual int ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+    // Points the record's own data into the unscrambled data area, whose
+    // first byte lies at file offset startDataIntoFile; the record keeps no
+    // copy, so the data area must outlive it.
+    virtual int ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                                   int64_t startDataIntoFile);
 
     HTYPE iType;
@@ -60,9 +61,8 @@ class PSWHeader {
     // (3 characters) and header type (1 character), each logged as read.
     static void ReadAddressAndRelease(const unsigned char* p, uint32_t& addrStart,
                                       std::string& relHeaderSupp, std::string& headerType);
-    // Copies count bytes from binData at offset into buffer; false when the
+    // Points view at count bytes of binData from offset; false when the
     // range is not inside the data area.
-    static bool CopyRange(const unsigned char* binData, int64_t binLength, int64_t offset,
-                          int64_t count, ByteBuffer& buffer, uint32_t& bufferSize,
-                          const char* what);
+    static bool ViewRange(unsigned char* binData, int64_t binLength, int64_t offset, int64_t count,
+                          ByteView& view, uint32_t& viewSize, const char* what);
 };

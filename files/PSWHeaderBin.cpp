@@ -36,10 +36,5 @@ int PSWHeaderBin::ExtractHederInfo(const unsigned char* data, int64_t size, int6
                        uiBinLength, static_cast<long long>(size - iStartDataIntoFile));
         return HEADER_RANGE_ERROR;
     }
-    pDataBuffer = CopyToByteBuffer(data + iStartDataIntoFile, uiBinLength);
-    if (!pDataBuffer) {
-        Log::WriteLogP(fn, "ERROR no memory for the data area of %u bytes", uiBinLength);
-        return HEADER_RANGE_ERROR;
-    }
     return HEADER_OK;
 }

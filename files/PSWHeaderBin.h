@@ -3,7 +3,8 @@
 #include "files/PSWHeader.h"
 
 // Bin record, markers "?" (second generation) and "@": the last record,
-// followed at once by the data area, which it copies into its own buffer.
+// followed at once by the data area. Reading the record checks that the data
+// area lies inside the file; the package then points pDataBuffer at it.
 class PSWHeaderBin : public PSWHeader {
   public:
     static const char* const HeaderMarker[];
@@ -16,5 +17,5 @@ class PSWHeaderBin : public PSWHeader {
     int32_t iNumBanks = 0;
     uint32_t uiBinSize = 0;
     int64_t iStartDataIntoFile = 0;
-    ByteBuffer pDataBuffer;
+    ByteView pDataBuffer;
 };

@@ -52,7 +52,7 @@ int PSWHeaderFonts::ExtractHederInfo(const unsigned char* data, int64_t size, in
     return HEADER_OK;
 }
 
-int PSWHeaderFonts::ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+int PSWHeaderFonts::ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                                       int64_t startDataIntoFile) {
     // Bytes per row: the width rounded up to whole bytes. A negative right
     // margin can make the width negative; -1 to -7 dots round up to 0 bytes
@@ -65,7 +65,7 @@ int PSWHeaderFonts::ExtractDataBuffer(const unsigned char* binData, int64_t binL
     int64_t bytes = bytesPerChar * chars;
     if (bytesPerChar < 0 || chars < 0) bytes = -1;
     int64_t offset = static_cast<int64_t>(uiAddrStart) - (iPswType == 1 ? startDataIntoFile : 0);
-    return CopyRange(binData, binLength, offset, bytes, pDataBuffer, uiDataSize, "Font")
+    return ViewRange(binData, binLength, offset, bytes, pDataBuffer, uiDataSize, "Font")
                ? HEADER_OK
                : HEADER_RANGE_ERROR;
 }

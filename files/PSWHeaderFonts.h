@@ -11,7 +11,7 @@ class PSWHeaderFonts : public PSWHeader {
     PSWHeaderFonts() : PSWHeader(HTYPE_FONTS) {}
     int ExtractHederInfo(const unsigned char* data, int64_t size, int64_t position,
                          bool& carriesUpgrade) override;
-    int ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+    int ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                           int64_t startDataIntoFile) override;
 
     int32_t iNumFont = 0;
@@ -31,6 +31,6 @@ class PSWHeaderFonts : public PSWHeader {
     int32_t iNumModuleParent = 0;
     std::string strRelHeaderSupp;
     std::string strHeaderType;
-    ByteBuffer pDataBuffer;
+    ByteView pDataBuffer;
     uint32_t uiDataSize = 0;
 };

@@ -36,12 +36,12 @@ int PSWHeaderLogos::ExtractHederInfo(const unsigned char* data, int64_t size, in
     return HEADER_OK;
 }
 
-int PSWHeaderLogos::ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+int PSWHeaderLogos::ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                                       int64_t startDataIntoFile) {
     // A width that is no multiple of 8 loses its last partial column.
     int64_t bytes = static_cast<int64_t>(iDotSizeX / 8) * iDotSizeY;
     int64_t offset = static_cast<int64_t>(uiAddrStart) - (iPswType == 1 ? startDataIntoFile : 0);
-    return CopyRange(binData, binLength, offset, bytes, pDataBuffer, uiDataSize, "Logo")
+    return ViewRange(binData, binLength, offset, bytes, pDataBuffer, uiDataSize, "Logo")
                ? HEADER_OK
                : HEADER_RANGE_ERROR;
 }

@@ -11,7 +11,7 @@ class PSWHeaderLogos : public PSWHeader {
     PSWHeaderLogos() : PSWHeader(HTYPE_LOGOS) {}
     int ExtractHederInfo(const unsigned char* data, int64_t size, int64_t position,
                          bool& carriesUpgrade) override;
-    int ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+    int ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                           int64_t startDataIntoFile) override;
 
     int32_t iNumLogo = 0;
@@ -22,6 +22,6 @@ class PSWHeaderLogos : public PSWHeader {
     int32_t iNumColors = 0;
     std::string strRelHeaderSupp;
     std::string strHeaderType;
-    ByteBuffer pDataBuffer;
+    ByteView pDataBuffer;
     uint32_t uiDataSize = 0;
 };

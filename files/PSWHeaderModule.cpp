@@ -47,10 +47,10 @@ int PSWHeaderModule::ExtractHederInfo(const unsigned char* data, int64_t size, i
     return HEADER_OK;
 }
 
-int PSWHeaderModule::ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+int PSWHeaderModule::ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                                        int64_t startDataIntoFile) {
     int64_t offset = static_cast<int64_t>(uiAddrStart) - startDataIntoFile;
-    return CopyRange(binData, binLength, offset, uiModuleSize, pDataBuffer, uiDataSize, "Module")
+    return ViewRange(binData, binLength, offset, uiModuleSize, pDataBuffer, uiDataSize, "Module")
                ? HEADER_OK
                : HEADER_RANGE_ERROR;
 }

@@ -16,7 +16,7 @@ class PSWHeaderModule : public PSWHeader {
     PSWHeaderModule() : PSWHeader(HTYPE_MODULE) {}
     int ExtractHederInfo(const unsigned char* data, int64_t size, int64_t position,
                          bool& carriesUpgrade) override;
-    int ExtractDataBuffer(const unsigned char* binData, int64_t binLength,
+    int ExtractDataBuffer(unsigned char* binData, int64_t binLength,
                           int64_t startDataIntoFile) override;
 
     static int32_t ModuleIdFromChar(unsigned char c);
@@ -28,6 +28,6 @@ class PSWHeaderModule : public PSWHeader {
     uint32_t uiModuleSize = 0;
     int32_t iNumBank = 0;
     uint32_t uiBankDim = 0;
-    ByteBuffer pDataBuffer;
+    ByteView pDataBuffer;
     uint32_t uiDataSize = 0;
 };

@@ -18,9 +18,9 @@ void CopyPart(char* out, const char* from, size_t length) {
     out[length] = '\0';
 }
 
-bool OpenSerial(CComPort* link, CommPortSettings* settings) {
+bool OpenSerial(CComPort* link, CommPortSettings* settings, const char* ttyClassDir) {
     Log::WriteLog(FN, "COM Port");
-    bool isVirtual = GenericFunctions::ISVirtualCOM(settings->szSerialDevice);
+    bool isVirtual = GenericFunctions::ISVirtualCOM(settings->szSerialDevice, ttyClassDir);
     if (isVirtual) Log::WriteLog(FN, "COM Port VIRTUAL");
     if (!link->Init(settings->szSerialDevice, settings->iBaudRate, settings->iFlowControl,
                     isVirtual) ||
@@ -78,7 +78,7 @@ bool PrinterComm::OpenCommunicationPort(CComPort* link, CommPortSettings* settin
     bool opened;
     switch (settings->iType) {
         case COMMPORT_SERIAL:
-            opened = OpenSerial(link, settings);
+            opened = OpenSerial(link, settings, szTtyClassDir);
             break;
         case COMMPORT_USB:
         case 3:  // handled like USB

@@ -49,4 +49,7 @@ class PrinterComm {
     int iErrorCode;
     int timem;
     int iComponentMask;
+    // Where the serial ports' device entries are looked up to tell the
+    // printer's USB virtual serial port (another tree in tests).
+    const char* szTtyClassDir = "/sys/class/tty/";
 };

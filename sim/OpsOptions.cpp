@@ -63,8 +63,11 @@ const char* OpsUsage() {
            "  --tool-delay MS          a tool answers MS milliseconds after its request\n"
            "  --tool-line TEXT         a line of every tool's answer (repeat for more)\n"
            "  --spt-out PATH           write a received SPT file to PATH\n"
-           "Anti-tamper module (on any link; the program asks for a USB printer whose\n"
-           "serial text holds \"tamper\": --usb --device serial=tamper1):\n"
+           "Anti-tamper module (the program asks for a USB printer whose serial text\n"
+           "holds \"tamper\": --usb --device serial=tamper1):\n"
+           "  --tamper                 the printer is an anti-tamper module: 1C FD 00 00 80 00\n"
+           "                           opens a 32 KB download (the other --tamper options\n"
+           "                           imply it)\n"
            "  --tamper-out PATH        write an accepted 32768-byte image to PATH\n"
            "  --tamper-silent STEP     leave STEP unanswered: start, end or bank 1..128\n"
            "  --tamper-nack STEP       answer STEP with NACK (15) instead of ACK (06)\n"
@@ -73,7 +76,7 @@ const char* OpsUsage() {
            "                           (hexadecimal, may be empty), or restart the printer\n"
            "                           when ANS is \"reset\"\n"
            "  --answers FILE           one REQ=ANS per line; # begins a comment line\n"
-           "  --restart-time MS        after a reset (also 1F FF 07) the printer loses\n"
+           "  --reset-time MS          after a reset (also 1F FF 07) the printer loses\n"
            "                           every byte for MS milliseconds (default 0)\n"
            "  --record PATH            write every byte received to PATH at the end\n";
 }
@@ -87,6 +90,10 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         error = word + " needs " + what;
         return -1;
     };
+    if (word == "--tamper") {
+        o.tamper.enabled = true;
+        return 1;
+    }
     if (word == "--protocol-version") {
         if (value == nullptr || text.empty() || text.size() > 16 || text.find('>') != text.npos) {
             return fail("a version text such as 1.00");
@@ -123,9 +130,9 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         }
         o.tools.mask1 = static_cast<uint32_t>(n);
         o.tools.mask2 = static_cast<uint32_t>(m2);
-    } else if (word == "--tool-delay" || word == "--restart-time") {
+    } else if (word == "--tool-delay" || word == "--reset-time") {
         if (!Number(text, 600000, n)) return fail("a number of milliseconds up to 600000");
-        (word == "--tool-delay" ? o.tools.delayMs : o.zpd.restartMs) = static_cast<int>(n);
+        (word == "--tool-delay" ? o.tools.delayMs : o.zpd.resetMs) = static_cast<int>(n);
     } else if (word == "--spt-out" || word == "--tamper-out" || word == "--record") {
         if (value == nullptr || text.empty()) return fail("a path");
         (word == "--spt-out"      ? o.tools.sptPath
@@ -135,6 +142,7 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         int step = 0;
         if (!TamperStep(text, step)) return fail("start, end or a bank number 1..128");
         (word == "--tamper-silent" ? o.tamper.silentSteps : o.tamper.nackSteps).push_back(step);
+        o.tamper.enabled = true;
     } else if (word == "--answer") {
         ZpdResponder::Entry entry;
         if (value == nullptr || !ZpdResponder::ParseEntry(text, entry, error)) {
@@ -157,7 +165,7 @@ OpsPrinter::OpsPrinter(const OpsOptions& options)
 void OpsPrinter::Install(PrinterCore& core) {
     options_.setup.Install(core, options_.faults);
     tools_.Install(core, options_.faults);
-    tamper_.Install(core);
+    if (options_.tamper.enabled) tamper_.Install(core);
     zpd_.Install(core);
 }
 

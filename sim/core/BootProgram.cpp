@@ -108,6 +108,7 @@ BootProgram::BootProgram(const BootSettings& settings, ProgrammedListener onProg
         // The newer boot program marks its readiness once the blank checks have run.
         uint8_t state = programmingState_ ? PROGRAMMING_STATE : IDLE_STATE;
         uint8_t mark = newerConfirmed_ && blankChecked_ ? READY_NEWER : 0x00;
+        if (settings_.statusError >= 0) mark = static_cast<uint8_t>(settings_.statusError);
         AppendWithSum({0x5F, 0x02, state, mark}, out);
     });
     AddCommand(USER_BLANK, "user-blank", [this](std::vector<uint8_t>& out) {

@@ -21,6 +21,7 @@ struct BootSettings {
     uint32_t failBankOnce = 0;    // this bank is refused the first time it arrives
     uint32_t failBankAlways = 0;  // this bank is refused every time
     uint8_t bankError = 0x53;     // second byte of a refused bank's answer (after D0)
+    int statusError = -1;         // fourth byte of every status answer (not ready); -1: by state
     std::set<std::string> wrong;  // steps answered with an error (names as in StepNames())
 };
 

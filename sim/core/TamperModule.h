@@ -26,6 +26,7 @@ class TamperModule {
     static constexpr int END = BANKS + 1;
 
     struct Settings {
+        bool enabled = false;          // the printer has the module (prnsim installs it then)
         std::vector<int> silentSteps;  // steps left unanswered
         std::vector<int> nackSteps;    // steps answered with NACK
         std::string imagePath;         // where an accepted image is written

@@ -124,7 +124,7 @@ bool ZpdResponder::Restarting() const {
 void ZpdResponder::Reset() {
     std::lock_guard<std::mutex> lock(mutex_);
     ++resets_;
-    restartEnds_ = Clock::now() + std::chrono::milliseconds(settings_.restartMs);
+    restartEnds_ = Clock::now() + std::chrono::milliseconds(settings_.resetMs);
 }
 
 int ZpdResponder::Resets() const {

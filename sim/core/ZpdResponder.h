@@ -11,7 +11,7 @@
 // Answers for recorded scripts of raw exchanges: a table of request bytes and
 // the answer bytes the printer gives to each, and printer resets. A reset
 // (the printer reset request 1F FF 07, or a table entry marked as one) makes
-// the printer restart: for the restart time, every byte that arrives is lost.
+// the printer restart: for the reset time, every byte that arrives is lost.
 class ZpdResponder {
   public:
     struct Entry {
@@ -22,7 +22,7 @@ class ZpdResponder {
 
     struct Settings {
         std::vector<Entry> table;
-        int restartMs = 0;
+        int resetMs = 0;
     };
 
     explicit ZpdResponder(const Settings& settings);

@@ -73,6 +73,9 @@ bool ParseUsbBootSetup(const std::string& text, UsbBootSetup& setup, std::string
         } else if (key == "bankerror") {
             ok = ParseNumber(value, 16, 0xFF, n);
             boot.bankError = static_cast<uint8_t>(n);
+        } else if (key == "statuserror") {
+            ok = ParseNumber(value, 16, 0xFF, n);
+            boot.statusError = static_cast<int>(n);
         } else if (key == "wrong") {
             ok = KnownStep(value);
             boot.wrong.insert(value);
@@ -209,7 +212,8 @@ bool UsbBootMode::Finish(std::string& summary, std::string& error) const {
     if (setup_.imageFile.empty()) return true;
     FILE* file = fopen(setup_.imageFile.c_str(), "wb");
     bool ok = file != nullptr &&
-              fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size();
+              (image.bytes.empty() ||  // nothing programmed: an empty file
+               fwrite(image.bytes.data(), 1, image.bytes.size(), file) == image.bytes.size());
     if (file != nullptr && fclose(file) != 0) ok = false;
     if (!ok) error = "cannot write the boot image to " + setup_.imageFile;
     return ok;

@@ -1,6 +1,7 @@
 // The argument scan and the classifiers, called directly.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -190,14 +191,24 @@ TEST(ExitCodes, TextsAndOperationMaps) {
                  "Requested tool is not support by this printer");
     EXPECT_STREQ(ExitCodeText(103, scratch, sizeof(scratch)), "Error 103");
 
-    EXPECT_EQ(MapPrinterError(OperationKind::Tool, 24), 17);
-    EXPECT_EQ(MapPrinterError(OperationKind::Tool, 9), 14);
-    EXPECT_EQ(MapPrinterError(OperationKind::Package, 22), 11);
-    EXPECT_EQ(MapPrinterError(OperationKind::Package, 23), 12);
-    EXPECT_EQ(MapPrinterError(OperationKind::Module, 9), 14);
-    EXPECT_EQ(MapPrinterError(OperationKind::ZpdScript, 9), 12);
-    EXPECT_EQ(MapPrinterError(OperationKind::AntiTamper, 6), 15);
-    EXPECT_EQ(MapPrinterError(OperationKind::Package, 2), 11);
-    EXPECT_EQ(MapPrinterError(OperationKind::Module, 7), 12);
-    EXPECT_EQ(MapPrinterError(OperationKind::Package, 103), 14);
+    // The mapping table, row by row: columns 2, 6, 7, 9, 22, 23, 24, 25 and
+    // two codes of the "other" column (a printer's error answer, and 13).
+    const int errors[] = {2, 6, 7, 9, 22, 23, 24, 25, 103, 13};
+    const struct {
+        OperationKind operation;
+        const char* name;
+        int exits[10];
+    } rows[] = {
+        {OperationKind::Tool, "tool", {11, 15, 12, 14, 14, 14, 17, 18, 14, 14}},
+        {OperationKind::Module, "module", {11, 15, 12, 14, 14, 14, 14, 14, 14, 14}},
+        {OperationKind::Package, "package", {11, 15, 12, 12, 11, 12, 14, 14, 14, 14}},
+        {OperationKind::AntiTamper, "anti-tamper", {11, 15, 12, 14, 14, 14, 14, 14, 14, 14}},
+        {OperationKind::ZpdScript, "zpd", {11, 15, 12, 12, 14, 14, 14, 14, 14, 14}},
+    };
+    for (const auto& row : rows) {
+        for (size_t i = 0; i < std::size(errors); ++i) {
+            EXPECT_EQ(MapPrinterError(row.operation, errors[i]), row.exits[i])
+                << row.name << " error " << errors[i];
+        }
+    }
 }

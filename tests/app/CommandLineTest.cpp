@@ -1,6 +1,8 @@
 // End-to-end: the real prnupgrade binary, its output and exit codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,18 +33,46 @@ bool Contains(const std::string& text, const std::string& part) {
 TEST(CommandLine, NoArgumentsPrintsTheUsageTextAndSucceeds) {
     ProgramResult r = RunCli({});
     ASSERT_EQ(r.exitCode, 0);
-    std::vector<std::string> lines = SplitLines(r.out);
-    ASSERT_EQ(lines.size(), 27u);
-    EXPECT_EQ(lines[0], "VR Receipt Printer Upgrade Utility Command Line Application Rel:  1.24");
-    EXPECT_EQ(lines[1], std::string("usage: ") + PRNUPGRADE_BIN + " --version");
-    EXPECT_EQ(lines[10], std::string("usage ") + PRNUPGRADE_BIN +
-                             " -t [usb|eth|ser] -d [device] -rtool [[toolnum][-][toolid]] "
-                             "[toolfilename] [-v/-lv/-lf]");
-    EXPECT_EQ(lines[11], lines[5]);
-    EXPECT_EQ(lines[15], lines[9]);
-    EXPECT_EQ(lines[22], "       -c:   if PFW select components to download can be ");
-    EXPECT_EQ(lines[23], "       \t\t\t1: FW  ");
-    EXPECT_EQ(lines[26], "       \t\t\t255: ALL [default] ");
+    const std::string name = PRNUPGRADE_BIN;
+    const std::string device[] = {
+        "        where [device] is:",
+        "              for usb: device name as returned by usbdevlist or ANY for first device "
+        "in list",
+        "              for eth: [ip address]:[port]",
+        "              for ser: [uart device]:[baudrate]:[flow control]",
+        "                       flow control can be SW, HW or NONE",
+    };
+    std::vector<std::string> expected = {
+        "VR Receipt Printer Upgrade Utility Command Line Application Rel:  1.24",
+        "usage: " + name + " --version",
+        "usage: " + name + " --usbdevlist [-v/-lv/-lf]",
+        "usage: " + name + " --ethdevlist [-v/-lv/-lf]",
+        "usage: " + name + " -f [filename] -t [usb|eth|ser] -d [device] [-v/-lv/-lf]",
+    };
+    expected.insert(expected.end(), std::begin(device), std::end(device));
+    expected.push_back("usage " + name +
+                       " -t [usb|eth|ser] -d [device] -rtool [[toolnum][-][toolid]] "
+                       "[toolfilename] [-v/-lv/-lf]");
+    expected.insert(expected.end(), std::begin(device), std::end(device));
+    const std::vector<std::string> tail = {
+        "       [toolnum]        indicates the tool bitmask table",
+        "       [toolid]         indicates the id of the tool to call",
+        "       [toolfilename]   is the path of the file to read/write with specified tool and "
+        "is mandatory only for the tools that required it",
+        "       -v:   enable view on video",
+        "       -lv:  enable log on video",
+        "       -lf:  enable log on file",
+        "       -c:   if PFW select components to download can be ",
+        "       \t\t\t1: FW  ",
+        "       \t\t\t2: MODULES (Fonts, Flash Disk, Logos) ",
+        "       \t\t\t4: MODULES (other types) ",
+        "       \t\t\t255: ALL [default] ",
+    };
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    ASSERT_EQ(expected.size(), 27u);
+    std::string whole;
+    for (const std::string& line : expected) whole += line + "\n";
+    EXPECT_EQ(r.out, whole);
     EXPECT_FALSE(Contains(r.out, "Operation Completed"));
 }
 
@@ -60,7 +90,7 @@ TEST(CommandLine, ArgumentScanIsShownWithTheConsoleOn) {
     struct Case {
         const char* word;
         int mask;
-    } cases[] = {{"0", 255}, {"8", 255}, {"3", 3}, {"9", 9}};
+    } cases[] = {{"0", 255}, {"8", 255}, {"3", 3}, {"4", 4}, {"9", 9}};
     for (const Case& c : cases) {
         ProgramResult r = RunCli({"-v", "-c", c.word});
         EXPECT_TRUE(Contains(r.out, "upg_components=" + std::to_string(c.mask) + " "))
@@ -129,6 +159,14 @@ TEST(CommandLine, ToolArgumentErrors) {
     ProgramResult notSpt = RunCli({"-v", "-rtool", "1-6", text});
     EXPECT_EQ(notSpt.exitCode, 11);
     EXPECT_TRUE(Contains(notSpt.out, "filename argument not valid\n"));
+
+    // An SPT name that exists but cannot be read (a folder: even root cannot
+    // read it as a file).
+    std::string folder = dir.file("tool.spt");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ProgramResult unreadable = RunCli({"-v", "-rtool", "1-6", folder});
+    EXPECT_EQ(unreadable.exitCode, 11);
+    EXPECT_TRUE(Contains(unreadable.out, "LoadBinFile FAILURE\n")) << unreadable.out;
 
     ProgramResult badType = RunCli({"-v", "-t", "serial", "-d", "x", "-rtool", "2-1"});
     EXPECT_EQ(badType.exitCode, 13);

@@ -94,10 +94,35 @@ TEST(SerialHandshake, SilentPrinterFailsAfterFiveAttempts) {
     EXPECT_EQ(Count(report, " GSI"), 5u) << report;
 }
 
+// Fifteen attempts three seconds apart, counted through the pause function
+// and on the printer's side; the printer answers nothing.
+TEST(EthHandshake, SilentPrinterFailsAfterFifteenAttempts) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--silent"})) << sim.Output();
+    CComPortEth link;
+    char host[] = "127.0.0.1";
+    ASSERT_TRUE(link.Init(host, PortOf(sim)));
+    std::vector<int> pauses;
+    link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
+    ASSERT_TRUE(link.Open());
+    link.SetTimeoutRX(10);
+    unsigned long gsi = 77;
+    EXPECT_FALSE(link.HandshakeCommunication(&gsi));
+    EXPECT_EQ(gsi, 77u);
+    EXPECT_EQ(pauses, std::vector<int>(14, 3000));
+    link.Close();
+    EXPECT_EQ(pauses.size(), 15u);
+    EXPECT_EQ(pauses.back(), 2000);  // the pause of Close
+    std::string report = sim.Stop();
+    EXPECT_EQ(Count(report, " GSI"), 15u) << report;
+    EXPECT_EQ(Count(report, " ESCPOS_SV"), 8u) << report;
+}
+
 TEST(EthHandshake, OverTcpToPrnsim) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--gsi-ext", "0x0301"})) << sim.Output();
     CComPortEth link;
+    link.SetPauseFunction([](int) {});  // no close pause at the end
     char host[] = "127.0.0.1";
     ASSERT_TRUE(link.Init(host, PortOf(sim)));
     Clock::time_point start = Clock::now();
@@ -112,12 +137,12 @@ TEST(HandshakeExchange, FailsWhenTheExtendedWordOrTheReleaseIsMissing) {
     ScriptedLink noWord;
     noWord.reads = {"\xff", ""};
     unsigned long gsi = 5;
-    EXPECT_FALSE((IdentificationHandshake{3, 0}.Run(noWord, &gsi)));
+    EXPECT_FALSE((IdentificationHandshake{3, 0, nullptr}.Run(noWord, &gsi)));
     EXPECT_EQ(gsi, 5u);
 
     ScriptedLink noRelease;
     noRelease.reads = {"", ScriptedLink::FAIL, "\x21", ""};
-    EXPECT_FALSE((IdentificationHandshake{3, 0}.Run(noRelease, &gsi)));
+    EXPECT_FALSE((IdentificationHandshake{3, 0, nullptr}.Run(noRelease, &gsi)));
     EXPECT_EQ(gsi, 0x0121u);  // stored before the release is asked for
     EXPECT_EQ(noRelease.readCalls, 4);
 
@@ -127,8 +152,11 @@ TEST(HandshakeExchange, FailsWhenTheExtendedWordOrTheReleaseIsMissing) {
     std::vector<std::string> expected{"\x1c<EPOS>", "\x18", "\x1d\x49\x01", "\x18", "\x1d\x49\x01",
                                       "\x1c<EPOS>", "\x18", "\x1d\x49\x01", "\x18", "\x1d\x49\x03"};
     EXPECT_EQ(written, expected);
+    // The receive side is emptied in every attempt, after the switch command
+    // and before CAN and the request.
+    EXPECT_EQ(noRelease.cleanRxAt, (std::vector<size_t>{1, 3, 6}));
 
     ScriptedLink ok;
     ok.reads = {"\x12", "1.00"};
-    EXPECT_TRUE((IdentificationHandshake{1, 0}.Run(ok, nullptr)));
+    EXPECT_TRUE((IdentificationHandshake{1, 0, nullptr}.Run(ok, nullptr)));
 }

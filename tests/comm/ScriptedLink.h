@@ -27,7 +27,8 @@ class ScriptedLink : public CComPort {
     int readCalls = 0;
     unsigned lastReadAsked = 0;
     std::vector<WriteRecord> writes;
-    unsigned shortWriteAt = ~0u;  // index of the write that accepts one byte less
+    std::vector<size_t> cleanRxAt;  // count of writes made before each CleanRX
+    unsigned shortWriteAt = ~0u;    // index of the write that accepts one byte less
     unsigned writeErrFlag = 1;
 
     unsigned Write(unsigned char* buf, unsigned len, unsigned* err) override {
@@ -40,6 +41,8 @@ class ScriptedLink : public CComPort {
         *err = 0;
         return len;
     }
+
+    void CleanRX() override { cleanRxAt.push_back(writes.size()); }
 
     unsigned Read(unsigned char* buf, unsigned len, unsigned* err) override {
         ++readCalls;

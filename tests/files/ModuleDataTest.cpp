@@ -72,10 +72,11 @@ TEST(ModuleData, EveryTypeLetterLoadsWithItsType) {
     EXPECT_EQ(empty.GetModuleID(), 32768);
 }
 
+// The plain copy exists for the font list only: it is checked on font modules.
 TEST(ModuleData, UnscramblesBothModesAndKeepsTheFileAsRead) {
     for (int mode : {0, 1}) {
         for (int key : {0x01, 0x02, 0x7F, 0xFF}) {
-            mkfile::ModuleLayout layout = Layout();
+            mkfile::ModuleLayout layout = Layout("F");
             layout.enmode = mode;
             layout.key = static_cast<uint8_t>(key);
             mkfile::Bytes file = mkfile::BuildModule(layout);
@@ -90,10 +91,27 @@ TEST(ModuleData, UnscramblesBothModesAndKeepsTheFileAsRead) {
             EXPECT_EQ(module.iFileSizeParam, static_cast<int32_t>(file.size()) - 12);
         }
     }
+    // Any other module keeps no second copy; the file as read stays.
+    mkfile::ModuleLayout layout = Layout("D");
+    layout.key = 0x5B;
+    mkfile::Bytes file = mkfile::BuildModule(layout);
+    ModuleData disk;
+    ASSERT_TRUE(Load(disk, file));
+    EXPECT_EQ(disk.pModuleData, nullptr);
+    EXPECT_EQ(0, memcmp(disk.FileData(), file.data(), file.size()));
+
+    // In place: the caller's bytes, not a copy, and the same checks.
+    ModuleData inPlace;
+    ASSERT_TRUE(inPlace.LoadModuleInPlace(file.data(), static_cast<int64_t>(file.size())));
+    EXPECT_EQ(inPlace.FileData(), file.data());
+    EXPECT_EQ(inPlace.pFileBuffer, nullptr);
+    EXPECT_EQ(inPlace.GetModuleID(), 2);
+    file[4200] ^= 1;
+    EXPECT_FALSE(inPlace.LoadModuleInPlace(file.data(), static_cast<int64_t>(file.size())));
 }
 
 TEST(ModuleData, KeyWithoutModeLeavesThePayloadScrambled) {
-    mkfile::ModuleLayout layout = Layout();
+    mkfile::ModuleLayout layout = Layout("F");
     layout.enmode = -1;
     layout.key = 0x33;
     layout.payload = mkfile::Pattern(300, 3);
@@ -155,7 +173,7 @@ TEST(ModuleData, FileSizeMustBeTheBodyLength) {
 }
 
 TEST(ModuleData, NumbersAreReadUpToTheFirstNonDigit) {
-    mkfile::ModuleLayout layout = Layout();
+    mkfile::ModuleLayout layout = Layout("F");  // a font module keeps the plain copy
     layout.enmode = 1;
     layout.key = 0x5A;
     layout.numberSuffix = " (decimal)";  // "FILE_SIZE:4396 (decimal)", "ENMODE:1 (decimal)"
@@ -179,7 +197,7 @@ TEST(ModuleData, ChecksumsOrderMarkAndShortFilesAreRefused) {
     std::swap(swapped[i], swapped[i + 1]);  // same sum, other XOR sum
     EXPECT_TRUE(Refused(swapped, {"Checksums 2 not Correct!"}));
 
-    mkfile::ModuleLayout layout = Layout();
+    mkfile::ModuleLayout layout = Layout("F");  // a font module keeps the plain copy
     layout.orderMark = 'X';
     EXPECT_TRUE(Refused(mkfile::BuildModule(layout), {"File not Correct! Endianism Error!"}));
     layout.orderMark = 'L';

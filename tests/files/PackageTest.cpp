@@ -186,6 +186,16 @@ TEST(Package, RoundTripBothGenerationsOddAndEvenKeys) {
             }
             EXPECT_EQ(static_cast<PSWHeaderModule*>(modules[first + 3])->modModuleID, 5);
 
+            // One copy: every record's data lies inside the loaded file.
+            const unsigned char* begin = psw.pData.get();
+            const unsigned char* end = begin + psw.iSize;
+            for (PSWHeader* h : modules) {
+                const auto* m = static_cast<PSWHeaderModule*>(h);
+                EXPECT_TRUE(m->pDataBuffer.get() >= begin && m->pDataBuffer.get() < end);
+            }
+            EXPECT_EQ(bin->pDataBuffer.get(), begin + bin->iStartDataIntoFile);
+            EXPECT_TRUE(logo->pDataBuffer.get() >= begin && logo->pDataBuffer.get() < end);
+
             // A second unscrambling changes nothing.
             ASSERT_TRUE(psw.DecryptionData());
             EXPECT_EQ(0, memcmp(logo->pDataBuffer.get(), expectedLogo.data(), 16));
@@ -417,7 +427,9 @@ TEST(Package, CalcPswChecksumOverEverythingAfterThePrinterRecord) {
     uint16_t s1 = 1, s2 = 1;
     EXPECT_EQ(psw.CalcPswChecksum(s1, s2), 0);
     EXPECT_EQ(s1, 0);
-    mkfile::Bytes b = mkfile::BuildPackage(FullLayout(2, 0x77));
+    // A plain package: after loading, pData still holds the file as read
+    // (a scrambled one holds its data area unscrambled).
+    mkfile::Bytes b = mkfile::BuildPackage(FullLayout(2, 0x00));
     ASSERT_TRUE(Load(psw, b));
     EXPECT_EQ(psw.CalcPswChecksum(s1, s2), s2);
     EXPECT_EQ(s1, b[26] << 8 | b[27]);

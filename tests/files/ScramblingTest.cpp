@@ -149,9 +149,21 @@ TEST(Checksum, PairByHandAndIndexWrapsAt65536) {
     EXPECT_EQ(c.uiChecksum1, 7);
     EXPECT_EQ(c.uiChecksum2, static_cast<uint16_t>(0x8000 + 7));
 
+    // Against the file maker's own sum: odd lengths, all-ones bytes (the
+    // largest partial sums), and a start that is not word-aligned.
     const mkfile::Bytes random = mkfile::Pattern(200000, 4);
-    c = FileChecksum::Compute(random.data(), random.size());
-    mkfile::ChecksumPair built = mkfile::Checksum(random.data(), random.size());
-    EXPECT_EQ(c.uiChecksum1, built.sum1);
-    EXPECT_EQ(c.uiChecksum2, built.sum2);
+    const Buffer ones(65536 + 300, 0xFF);
+    const struct {
+        const unsigned char* data;
+        size_t size;
+    } runs[] = {{random.data(), random.size()},
+                {random.data() + 3, 70001},
+                {ones.data(), ones.size()},
+                {ones.data(), 255}};
+    for (const auto& run : runs) {
+        c = FileChecksum::Compute(run.data, run.size);
+        mkfile::ChecksumPair built = mkfile::Checksum(run.data, run.size);
+        EXPECT_EQ(c.uiChecksum1, built.sum1) << run.size;
+        EXPECT_EQ(c.uiChecksum2, built.sum2) << run.size;
+    }
 }

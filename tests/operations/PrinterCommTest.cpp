@@ -1,6 +1,8 @@
 // Opening the link for each link kind.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +12,9 @@
 #include "common/Log.h"
 #include "operations/PrinterComm.h"
 #include "tests/comm/PtyPair.h"
+#include "tests/support/TempDir.h"
+
+using testsupport::TempDir;
 
 namespace {
 
@@ -26,6 +31,11 @@ class RecordingLink : public CComPort {
     }
     bool Init(char* host, int port) override {
         calls.push_back(std::string("eth:") + host + ":" + std::to_string(port));
+        return Result();
+    }
+    bool Init(char* device, int baud, int flow, bool isVirtual) override {
+        calls.push_back(std::string("ser:") + device + ":" + std::to_string(baud) + ":" +
+                        std::to_string(flow) + (isVirtual ? ":virtual" : ""));
         return Result();
     }
     using CComPort::Init;
@@ -168,6 +178,39 @@ TEST_F(OpenPort, SerialOpensThePortAndDoublesTheReceiveTimeout) {
     log = Open(wrongKind, ok);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(Has(log, "Open Port Error"));
+}
+
+// The printer's USB virtual serial port is told by its driver's name in
+// the device tree, here one made by the test.
+TEST_F(OpenPort, SerialPortOfTheVirtualPortDriverOpensAsVirtual) {
+    TempDir sys;
+    const std::string root = sys.path() + "/";
+    for (const char* driver : {"vrvcom", "ftdi_sio"}) {
+        const std::string tty = std::string("tty") + driver;
+        const std::string target = sys.path() + "/devices/" + tty;
+        ASSERT_EQ(system(("mkdir -p " + target + "/drv/" + driver + " " + root + tty).c_str()), 0);
+        ASSERT_EQ(symlink(target.c_str(), (root + tty + "/device").c_str()), 0);
+        ASSERT_EQ(symlink((target + "/drv/" + driver).c_str(), (target + "/driver").c_str()), 0);
+    }
+    comm.szTtyClassDir = root.c_str();
+    settings.iType = COMMPORT_SERIAL;
+    settings.iBaudRate = 9600;
+    settings.iFlowControl = 2;
+    const struct {
+        const char* device;
+        const char* init;
+        bool isVirtual;
+    } rows[] = {{"/dev/ttyvrvcom", "ser:/dev/ttyvrvcom:9600:2:virtual", true},
+                {"/dev/ttyftdi_sio", "ser:/dev/ttyftdi_sio:9600:2", false}};
+    for (const auto& row : rows) {
+        snprintf(settings.szSerialDevice, sizeof(settings.szSerialDevice), "%s", row.device);
+        RecordingLink link;
+        bool ok = false;
+        std::string log = Open(link, ok);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(link.calls, (std::vector<std::string>{row.init, "open"}));
+        EXPECT_EQ(Has(log, "[OpenCommunicationPort]COM Port VIRTUAL"), row.isVirtual) << log;
+    }
 }
 
 TEST_F(OpenPort, UnknownKindIsInvalid) {

@@ -209,6 +209,11 @@ TEST(BootProgramFaultTest, StepsToldToFailAnswerWithAnError) {
     settings.wrong = {"status", "lock-bit", "terminate"};
     settings.securityAnswer = 0x00;
     BootProgram boot(settings);
+    BootSettings busy;
+    busy.statusError = 0x11;
+    BootProgram notReady(busy);
+    EXPECT_EQ(Exchange(notReady, {0x55, 0x40, 0x4F}),
+              (Bytes{0xE6, 0x06, 0x5F, 0x02, 0x3F, 0x11, 0x4F}));
     RunSteps(boot, {
                        {{0x55}, {0xE6}},
                        {{0x33}, {0x00}},

@@ -56,11 +56,13 @@ TEST(SetupAnswers, AnswersAndStepFaultsPerRequest) {
     };
     const std::vector<Row> rows = {
         {"", "", "\x1f\xff\x01", "\x02<C1><2.15>\x03"},
-        {"", "", "\x1f\xff\x28", std::string("\x02<C40><175>\x03")},
+        {"", "", "\x1f\xff\x28", "\x02<C40><175>\x03"},
         {"", "", "\x1f\xff\x02", B("\x02<C2><2>FIRST\0SECOND LINE\0\x03")},
-        {"PROTVER", "", "\x1f\xff\x01", ""},
+        {"PROTVER", "", "\x1f\xff\x01\x1f\xff\x01", ""},
         {"", "DATAAVAIL", "\x1f\xff\x28", "\x02<C40>\x15<ERR7>\x03"},
+        // The refused request is taken whole: what follows is still answered.
         {"", "HEADER", "\x1f\xff\x02\x1f\xff\x01", "\x02<C2>\x15<ERR7>\x03\x02<C1><2.15>\x03"},
+        {"TOOLS", "", "\x1f\xff\x28", "\x02<C40><175>\x03"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.request);
@@ -226,7 +228,7 @@ TEST(TamperModule, WrongSumsAndFaultsPerStep) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        TamperModule module(TamperModule::Settings{row.silent, row.nack, ""});
+        TamperModule module(TamperModule::Settings{true, row.silent, row.nack, ""});
         PrinterCore core;
         module.Install(core);
         EXPECT_EQ(Download(core, std::string(32768, '\0'), EndRequest(0, row.xorSum)), row.answers);
@@ -280,7 +282,7 @@ TEST(ZpdResponder, AnswersFromTheTableAndLosesBytesWhileRestarting) {
     settings.table.resize(2);
     ASSERT_TRUE(ZpdResponder::ParseEntry("1B40 = 02 3C 43 35 3E 06 03", settings.table[0], error));
     ASSERT_TRUE(ZpdResponder::ParseEntry("AA = reset", settings.table[1], error));
-    settings.restartMs = 60000;
+    settings.resetMs = 60000;
     ZpdResponder zpd(settings);
     PrinterCore core;
     zpd.Install(core);

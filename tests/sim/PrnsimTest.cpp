@@ -71,8 +71,9 @@ TEST(Prnsim, HelpAndBadOptions) {
     for (const char* option :
          {"--protocol-version TEXT", "--data-available N", "--header-line TEXT", "--mute NAME",
           "--refuse NAME:CODE", "--tools M1[,M2]", "--tool-delay MS", "--tool-line TEXT",
-          "--spt-out PATH", "--tamper-out PATH", "--tamper-silent STEP", "--tamper-nack STEP",
-          "--answer REQ=ANS", "--answers FILE", "--restart-time MS", "--record PATH"}) {
+          "--spt-out PATH", "--tamper", "--tamper-out PATH", "--tamper-silent STEP",
+          "--tamper-nack STEP", "--answer REQ=ANS", "--answers FILE", "--reset-time MS",
+          "--record PATH"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     for (std::vector<std::string> bad : {std::vector<std::string>{"--mute", "GSI"},

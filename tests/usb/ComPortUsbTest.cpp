@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -25,6 +29,25 @@ void AddSizedAnswer(PrinterCore& core, uint8_t n) {
 }
 
 class ComPortUsbTest : public UsbBusFixture {};
+
+// Takes the file-access overrides of root from this thread while it lives,
+// so that file permissions count for it as for anyone else.
+class DropFileCapabilities {
+  public:
+    DropFileCapabilities() {
+        syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        const unsigned mask =
+            ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        reduced[0].effective &= mask;
+        syscall(SYS_capset, &header_, reduced);
+    }
+    ~DropFileCapabilities() { syscall(SYS_capset, &header_, saved_); }
+
+  private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+};
 
 TEST_F(ComPortUsbTest, InitFindsThePrinterByProductIdAndAddressNumber) {
     Add("name=other,vid=0AE7,pid=0E16,serial=PR0013,port=1");
@@ -93,6 +116,76 @@ TEST_F(ComPortUsbTest, HandshakeRunsThroughTheBulkEndpoints) {
     ASSERT_TRUE(link.HandshakeCommunication(&gsi));
     EXPECT_EQ(gsi, 0x0112u);
     EXPECT_GE(core.CountRequests("GSI"), 1u);
+}
+
+// Five attempts 1.5 s apart, counted through the pause function and on the
+// printer's side; the printer answers nothing.
+TEST_F(ComPortUsbTest, HandshakeWithASilentPrinterFailsAfterFiveAttempts) {
+    Add("name=p,serial=PR0011");
+    PrinterCore::Faults silent;
+    silent.silent = true;
+    core.SetFaults(silent);
+    CComPortUsb link(1);
+    std::vector<int> pauses;
+    link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
+    link.SetTimeoutRX(10);
+    unsigned long gsi = 77;
+    EXPECT_FALSE(link.HandshakeCommunication(&gsi));
+    EXPECT_EQ(gsi, 77u);
+    EXPECT_EQ(pauses, std::vector<int>(4, 1500));
+    EXPECT_EQ(core.CountRequests("GSI"), 5u);
+    EXPECT_EQ(core.CountRequests("ESCPOS_SV"), 3u);
+}
+
+// A printer that is listed but cannot be opened ends the search with the
+// reason: no permission on its device node, or a node that is gone.
+TEST_F(ComPortUsbTest, SearchTellsWhyAMatchingPrinterCannotBeOpened) {
+    const struct {
+        const char* name;
+        const char* pid;
+        bool removeNode;
+        const char* text;
+    } rows[] = {
+        {"denied", "0E15", false, "Couldn't open device(Access denied (insufficient permissions))"},
+        {"gone", "0E16", true, "Couldn't open device"},
+    };
+    int port = 0;
+    for (const auto& row : rows) {
+        Add(std::string("name=") + row.name + ",pid=" + row.pid +
+            ",serial=PR0011,port=" + std::to_string(++port));
+        const std::string node = bus->RootDir() + bus->DeviceNode(row.name);
+        ASSERT_EQ(row.removeNode ? unlink(node.c_str()) : chmod(node.c_str(), 0), 0) << node;
+    }
+    DropFileCapabilities asAnyone;
+    for (const auto& row : rows) {
+        CComPortUsb link(1);
+        std::string pid = row.pid, addr = "1";
+        EXPECT_FALSE(link.Init(Text(pid), Text(addr))) << row.name;
+        EXPECT_STREQ(link.szLastError, row.text) << row.name;
+    }
+}
+
+TEST_F(ComPortUsbTest, TwoMatchingPrintersOpenTheFirstInListOrder) {
+    Add("name=a,serial=PR0011,port=1");
+    Add("name=b,serial=PR0021,port=2");
+    std::vector<std::string> serials;  // the order in which libusb lists them
+    ForEachListedDevice([&](libusb_device* device, const libusb_device_descriptor& d) {
+        if (d.idVendor != 0x0AE7) return;
+        libusb_device_handle* h = nullptr;
+        if (libusb_open(device, &h) != 0) return;
+        unsigned char text[64] = {0};
+        libusb_get_string_descriptor_ascii(h, d.iSerialNumber, text, sizeof text);
+        libusb_close(h);
+        serials.emplace_back(reinterpret_cast<char*>(text));
+    });
+    ASSERT_EQ(serials.size(), 2u);
+    const std::string first = serials[0] == "PR0011" ? "a" : "b";
+    const std::string second = first == "a" ? "b" : "a";
+    CComPortUsb link(1);
+    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
+    EXPECT_TRUE(bus->Device(first)->InterfaceClaimed());
+    EXPECT_FALSE(bus->Device(second)->InterfaceClaimed());
 }
 
 TEST_F(ComPortUsbTest, WriteSendsPiecesAndPausesAfterEveryKilobyte) {

@@ -189,6 +189,7 @@ TEST(UsbBootModeRun, ReportsTheImageAfterTheCommand) {
                          "complete 0 locked 0 refused 0\n"),
               std::string::npos)
         << r.err;
+    EXPECT_TRUE(testsupport::FileExists(image));  // empty: nothing was programmed
     auto bad = testsupport::RunProgram(
         {PRNSIM_BIN, "--usb", "--boot", "image=" + folder.path() + "/no/such/dir/x", "--", "true"},
         options);
