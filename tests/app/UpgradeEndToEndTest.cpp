@@ -95,14 +95,14 @@ TEST_F(UpgradeEndToEnd, ExitCodesOfThePackageUpgrade) {
         int exitCode;
         const char* text;  // in the output
     } cases[] = {
-        {{"--fail", "protver:silent"}, 12, "Upgrade Printer Error 12 (7)"},
-        {{"--fail", "protver:error:5"}, 14, "Upgrade Printer Error 14 (105)"},
+        {{"--mute", "PROTVER"}, 12, "Upgrade Printer Error 12 (7)"},
+        {{"--refuse", "PROTVER:5"}, 14, "Upgrade Printer Error 14 (105)"},
         {{"--family", "1", "--model", "9"}, 12, "Model Compare Error (9,2)"},
-        {{"--available", "0x9F"}, 12, "Upgrade printer not supported!"},
+        {{"--data-available", "159"}, 12, "Upgrade printer not supported!"},
         {{"--mode", "U6"}, 11, "Extract UpgradeDataInfo Error"},
         {{"--mode", "U0"}, 11, "Upgrade Mode 0 Not Supported!"},
         {{"--prg-answer", "0x66"}, 11, "Upgrade Printer Error 11 (2)"},
-        {{"--fail", "available:record"}, 11, "Extract ProtocollDataAvailable Error"},
+        {{"--refuse", "DATAAVAIL:5"}, 11, "Extract ProtocollDataAvailable Error"},
     };
     for (const Case& c : cases) {
         Printer printer;
@@ -173,7 +173,7 @@ TEST_F(UpgradeEndToEnd, ModuleWrite) {
     } cases[] = {
         {{"--module-code", "FONT01"}, {}, 0, "Module supported by this printer"},
         {{}, {}, 0, "Module not supported by this printer,  proceed anyway!!!"},
-        {{"--available", "0xBB"}, {}, 14, "Upgrade module not supported!"},
+        {{"--data-available", "187"}, {}, 14, "Upgrade module not supported!"},
         {{"--module-verdict", "0x44"}, {}, 11, "Answer Error(0x44) : Module Error"},
         {{}, {"-c", "1"}, 0, "Upgrade Modules not enabled in command line arguments "},
     };
@@ -272,7 +272,7 @@ TEST_F(UpgradeEndToEnd, FaultsEndWithTheirCodeWithinTheWaits) {
     } cases[] = {
         {"ser", {"--silent-after-bank", "2"}, 11, 30000},
         {"ser", {"--fail", "program:garbage"}, 11, 30000},
-        {"eth", {"--fail", "protver:drop"}, 12, 30000},
+        {"eth", {"--close-after", "10"}, 12, 30000},
     };
     for (const Case& c : cases) {
         Printer printer;
