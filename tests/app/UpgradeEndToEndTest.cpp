@@ -100,7 +100,6 @@ TEST_F(UpgradeEndToEnd, ExitCodesOfThePackageUpgrade) {
         {{"--family", "1", "--model", "9"}, 12, "Model Compare Error (9,2)"},
         {{"--data-available", "159"}, 12, "Upgrade printer not supported!"},
         {{"--mode", "U6"}, 11, "Extract UpgradeDataInfo Error"},
-        {{"--mode", "U0"}, 11, "Upgrade Mode 0 Not Supported!"},
         {{"--prg-answer", "0x66"}, 11, "Upgrade Printer Error 11 (2)"},
         {{"--refuse", "DATAAVAIL:5"}, 11, "Extract ProtocollDataAvailable Error"},
     };
