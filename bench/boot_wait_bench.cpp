@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
         wall = std::chrono::duration<double>(Clock::now() - start).count();
     } while (wall < seconds);
     double cpu = CpuSeconds() - cpuStart;
-    printf("looks %ld in %.2f s: %.0f per second, %.3f ms each; CPU %.2f s, %.2f s per second "
-           "of waiting\n",
-           looks, wall, looks / wall, wall * 1000.0 / looks, cpu, cpu / wall);
+    printf(
+        "looks %ld in %.2f s: %.0f per second, %.3f ms each; CPU %.2f s, %.2f s per second "
+        "of waiting\n",
+        looks, wall, looks / wall, wall * 1000.0 / looks, cpu, cpu / wall);
     return 0;
 }
