@@ -4,6 +4,7 @@
 #include "app/Arguments.h"
 #include "app/Dispatch.h"
 #include "app/ProgramSettings.h"
+#include "app/UsbPermissionHint.h"
 #include "common/Log.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
             Log::SetLogEnable(static_cast<uint32_t>(settings.enable_log), true);
         }
         code = RunOperation(settings);
+        PrintUsbPermissionHint();
     }
     fflush(stdout);
     exit(code);

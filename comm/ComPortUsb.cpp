@@ -47,6 +47,8 @@ bool ReadIds(libusb_device* dev, char* vid, char* pid, uint8_t* serialIndex) {
     return true;
 }
 
+bool g_accessDenied = false;
+
 const char* OpenFailureText(int result) {
     return result == LIBUSB_ERROR_ACCESS ? OPEN_ACCESS_DENIED : OPEN_FAILED;
 }
@@ -136,6 +138,7 @@ void VisitDevices(const char* function, libusb_device* const* list, long count,
         libusb_device_handle* handle = nullptr;
         int result = libusb_open(dev, &handle);
         if (result < 0) {
+            if (result == LIBUSB_ERROR_ACCESS) g_accessDenied = true;
             Log::WriteLogP(function, "%s", OpenFailureText(result));
             if (onProblem(Problem::Open, OpenFailureText(result)) == Step::Stop) return;
             continue;
@@ -222,6 +225,8 @@ CComPortUsb::CComPortUsb(int timeMultiplier)
 CComPortUsb::~CComPortUsb() { Close(); }
 
 void CComPortUsb::SetPauseFunction(PauseFunction pause) { pause_ = std::move(pause); }
+
+bool CComPortUsb::AccessDenied() { return g_accessDenied; }
 
 void CComPortUsb::SetLastError(const char* text) { CopyText(szLastError, LAST_ERROR_TEXT, text); }
 

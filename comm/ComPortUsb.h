@@ -60,6 +60,10 @@ class CComPortUsb : public CComPort {
 
     void SetPauseFunction(PauseFunction pause);
 
+    // True once a device of the searched vendor id was found in this process
+    // but could not be opened for lack of permission (LIBUSB_ERROR_ACCESS).
+    static bool AccessDenied();
+
     bool bClaimed;
     bool bLibusbReady;
     char szPid[TEXT_SIZE];

@@ -9,12 +9,15 @@ uint32_t Log::m_dwLogType = 0;
 bool Log::m_bLogDataToo = false;
 char Log::m_strFileName[200] = "";
 FILE* Log::m_TextFile = nullptr;
+Log::Observer Log::m_observer = nullptr;
 
 void Log::SetLogEnable(uint32_t type, bool dataToo) {
     m_dwLogType = type;
     if (type != 0) m_bLogDataToo = dataToo;
     snprintf(m_strFileName, sizeof(m_strFileName), "%s", "data.log");
 }
+
+void Log::SetObserver(Observer observer) { m_observer = observer; }
 
 bool Log::Enabled() { return m_dwLogType != 0 && m_bLogDataToo; }
 
@@ -37,6 +40,7 @@ void Log::FormatLine(char* out, size_t size, const char* function, const char* t
 }
 
 void Log::WriteLog(const char* function, const char* text) {
+    if (m_observer != nullptr) m_observer(function ? function : "", text ? text : "");
     if (!Enabled()) return;
     struct timeval now {};
     gettimeofday(&now, nullptr);
@@ -46,7 +50,7 @@ void Log::WriteLog(const char* function, const char* text) {
 }
 
 void Log::WriteLogP(const char* function, const char* format, ...) {
-    if (!Enabled()) return;
+    if (!Enabled() && m_observer == nullptr) return;
     char message[MESSAGE_BUFFER];
     va_list args;
     va_start(args, format);

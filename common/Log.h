@@ -22,6 +22,12 @@ class Log {
 
     static void SetLogEnable(uint32_t type, bool dataToo);
 
+    // Receives every line (function name and text) while set, whether or not
+    // logging is on; a program that reports a failure in its own words keeps
+    // what the failing step wrote this way. Null stops it.
+    using Observer = void (*)(const char* function, const char* text);
+    static void SetObserver(Observer observer);
+
     // Printer- and file-supplied text must always go through %s, never as the format.
     static void WriteLog(const char* function, const char* text);
     static void WriteLogP(const char* function, const char* format, ...)
@@ -45,4 +51,6 @@ class Log {
   private:
     static bool Enabled();
     static void Emit(const char* line);
+
+    static Observer m_observer;
 };

@@ -317,20 +317,25 @@ const char* ModuleData::ModuleTypeName(int32_t moduleType) {
     }
 }
 
-void ModuleData::ExtractFontModuleInformations(std::string& text) const {
-    if (!pModuleData || iModuleDataLength <= HEADER_LENGTH) return;
+std::vector<ModuleData::FontEntry> ModuleData::FontList() const {
+    std::vector<FontEntry> fonts;
+    if (!pModuleData || iModuleDataLength <= HEADER_LENGTH) return fonts;
     const unsigned char* d = pModuleData.get();
     const size_t n = static_cast<size_t>(iModuleDataLength);
     for (int32_t p32 : GenericFunctions::FindString(d, n, HEADER_LENGTH, "FNT:")) {
         size_t p = static_cast<size_t>(p32);
         char name[17];
         GenericFunctions::ConvertBufferToStringAndClean(name, sizeof(name), d, n, p + 4, 16);
-        std::string line = std::string("  ") + name;
-        if (p + 37 < n && d[p + 26] == 'N') {
-            char code[24];
-            snprintf(code, sizeof(code), " (Code: %d)", d[p + 37]);
-            line += code;
-        }
+        int code = (p + 37 < n && d[p + 26] == 'N') ? d[p + 37] : -1;
+        fonts.push_back({name, code});
+    }
+    return fonts;
+}
+
+void ModuleData::ExtractFontModuleInformations(std::string& text) const {
+    for (const FontEntry& font : FontList()) {
+        std::string line = "  " + font.name;
+        if (font.code >= 0) line += " (Code: " + std::to_string(font.code) + ")";
         line += "\n";
         if (text.size() + line.size() > MODULE_INFO_MAX) break;
         text += line;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "files/ByteBuffer.h"
 
@@ -59,6 +60,13 @@ class ModuleData {
     int32_t GetModuleID() const;
     static const char* ModuleTypeName(int32_t moduleType);
     void ExtractFontModuleInformations(std::string& text) const;
+    // The fonts of the payload ("FNT:" entries): name and, when the entry
+    // carries one, its code (else -1).
+    struct FontEntry {
+        std::string name;
+        int code;
+    };
+    std::vector<FontEntry> FontList() const;
     // Writes the description from the start of text (size bytes, always
     // terminated, cut when too long).
     void GetFileInfo(char* text, size_t size) const;

@@ -23,20 +23,32 @@ add_custom_command(
   DEPENDS ${PROJECT_SOURCE_DIR}/man/prnupgrade.1
   VERBATIM)
 add_custom_command(
+  OUTPUT ${_pkg_dir}/prninfo.1.gz
+  COMMAND ${PRN_GZIP} -9nc ${PROJECT_SOURCE_DIR}/man/prninfo.1 > ${_pkg_dir}/prninfo.1.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/man/prninfo.1
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${_pkg_dir}/prninfo.md.gz
+  COMMAND ${PRN_GZIP} -9nc ${PROJECT_SOURCE_DIR}/docs/prninfo.md > ${_pkg_dir}/prninfo.md.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/prninfo.md
+  VERBATIM)
+add_custom_command(
   OUTPUT ${_pkg_dir}/changelog.gz
   COMMAND ${PRN_GZIP} -9nc ${_pkg_dir}/changelog > ${_pkg_dir}/changelog.gz
   DEPENDS ${_pkg_dir}/changelog
   VERBATIM)
-add_custom_target(prn_docs ALL DEPENDS ${_pkg_dir}/prnupgrade.1.gz ${_pkg_dir}/changelog.gz)
+add_custom_target(prn_docs ALL DEPENDS ${_pkg_dir}/prnupgrade.1.gz ${_pkg_dir}/prninfo.1.gz
+  ${_pkg_dir}/prninfo.md.gz ${_pkg_dir}/changelog.gz)
 
-install(FILES ${_pkg_dir}/prnupgrade.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/completion/prnupgrade
+install(FILES ${_pkg_dir}/prnupgrade.1.gz ${_pkg_dir}/prninfo.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/completion/prnupgrade ${PROJECT_SOURCE_DIR}/completion/prninfo
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-prnupgrade.rules DESTINATION ${PRN_UDEV_RULES_DIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/prnupgrade.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_pkg_dir}/changelog.gz
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  ${_pkg_dir}/prninfo.md.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME prnupgrade)
 
@@ -68,7 +80,8 @@ prnupgrade downloads firmware packages, module files, ZPD scripts and
 anti-tamper module images into receipt printers attached to a Linux board
 by USB, by a TCP/IP network or by a serial line, runs the printers' tools
 and lists the printers it can reach. Its exit status tells calling scripts
-how the operation went.
+how the operation went. prninfo describes upgrade files (integrity,
+target printers, components) without a printer, as text or JSON.
 .
 The package carries udev rules that let the members of the plugdev group
 open the printers and their boot-mode device without root rights.")

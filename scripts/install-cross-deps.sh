@@ -9,7 +9,7 @@ set -euo pipefail
 targets=(arm64 armhf)
 packages=(
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user
-  dpkg-dev lintian man-db bash-completion
+  dpkg-dev lintian man-db bash-completion nlohmann-json3-dev
 )
 for arch in "${targets[@]}"; do
   packages+=("libusb-1.0-0-dev:$arch" "libgtest-dev:$arch" "libgmock-dev:$arch"

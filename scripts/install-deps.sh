@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang
-  libusb-1.0-0-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libusb-1.0-0-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   umockdev libumockdev-dev iproute2
 )
 

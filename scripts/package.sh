@@ -26,7 +26,7 @@ for arch in "${archs[@]}"; do
   echo "== $arch: package"
   dir=$(scripts/deb-configure.sh "$arch")
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")
-  cmake --build "$dir" -j 2 --target prnupgrade prn_docs
+  cmake --build "$dir" -j 2 --target prnupgrade prninfo prn_docs
   # dpkg-shlibdeps looks the libraries up in the target's multiarch folders.
   (cd "$dir" && DEB_HOST_ARCH=$arch cpack -G DEB >cpack.log 2>&1) ||
     { cat "$dir/cpack.log"; exit 1; }
@@ -86,4 +86,6 @@ if [ -f "$deb" ]; then
   echo "man -l $page: $(wc -l <"$out/prnupgrade.1.txt") lines"
   test -f /lib/udev/rules.d/60-prnupgrade.rules
   scripts/check-completion.sh /usr/share/bash-completion/completions/prnupgrade
+  [ "$(/usr/bin/prninfo --version)" = "Release: $version" ] || { echo "prninfo missing" >&2; exit 1; }
+  MANWIDTH=80 man -l /usr/share/man/man1/prninfo.1.gz >/dev/null
 fi

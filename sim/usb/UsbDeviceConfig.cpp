@@ -118,6 +118,8 @@ bool ParseUsbDeviceConfig(const std::string& text, UsbDeviceConfig& layout, std:
             layout.speedMbps = static_cast<int>(number);
         } else if (key == "absent") {
             layout.present = false;
+        } else if (key == "noaccess") {
+            layout.accessible = false;
         } else {
             error = "unknown device key \"" + key + "\"";
             return false;

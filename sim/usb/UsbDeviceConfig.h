@@ -20,6 +20,7 @@ struct UsbDeviceConfig {
     bool inEndpointFirst = false;   // the IN endpoint is listed before the OUT endpoint
     int speedMbps = 480;            // 12 (full speed, 64-byte packets) or 480 (512-byte packets)
     bool present = true;            // false: added later by an event
+    bool accessible = true;         // false: the device node has mode 000 (no udev rule)
 
     static constexpr size_t MAX_SERIAL = 126;
     static constexpr size_t MAX_DRIVER = 255;

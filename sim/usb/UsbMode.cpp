@@ -1,6 +1,7 @@
 // The --usb transport of prnsim: an emulated USB bus with the simulated
 // printer on it, and the command under test run as a child under umockdev's
 // preload so that its real libusb sees the bus.
+#include <linux/capability.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -90,10 +91,22 @@ std::string WithPreload(const char* current) {
     return std::string(PRELOAD_LIBRARY) + ":" + current;
 }
 
-pid_t StartChild(const std::vector<std::string>& command) {
+// A child running as root opens any device node whatever its mode; without
+// these two capabilities it meets the node's rights like any user.
+bool DropFileRightsOverride() {
+    if (geteuid() != 0) return true;
+    return prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 &&
+           prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
+}
+
+pid_t StartChild(const std::vector<std::string>& command, bool dropFileRights) {
     pid_t pid = fork();
     if (pid != 0) return pid;
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (dropFileRights && !DropFileRightsOverride()) {
+        fprintf(stderr, "prnsim: cannot drop the file rights override: %s\n", strerror(errno));
+        _exit(127);
+    }
     setenv("LD_PRELOAD", WithPreload(getenv("LD_PRELOAD")).c_str(), 1);
     // A sanitizer build refuses a preload library ahead of its runtime.
     const char* asan = getenv("ASAN_OPTIONS");
@@ -160,6 +173,7 @@ const char* UsbTransportUsage() {
            "      driver=NAME (bound kernel driver) foreign (not the printer)\n"
            "      zlp=0|1 (zero-length packet after an answer) infirst (IN endpoint first)\n"
            "      speed=12|480 absent (plugged in later by an event)\n"
+           "      noaccess (the device node cannot be opened: no permission)\n"
            "      default: name=printer,vid=0AE7,pid=0E15,serial=PR0011,port=1,driver=usblp\n"
            "  --event DESC   a bus change: trigger bytes=N (received by the printer),\n"
            "      ms=N (since start) or reset (port reset request), on=ID (the device\n"
@@ -227,7 +241,9 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args) {
     }
 
     fflush(stdout);
-    pid_t child = StartChild(options.command);
+    bool anyNoAccess = false;
+    for (const UsbDeviceConfig& layout : options.devices) anyNoAccess |= !layout.accessible;
+    pid_t child = StartChild(options.command, anyNoAccess);
     if (child < 0) {
         fprintf(stderr, "prnsim: cannot start the command: %s\n", strerror(errno));
         return 2;

@@ -1,8 +1,11 @@
 #include "sim/usb/UsbTestbed.h"
 
+#include <sys/stat.h>
 #include <umockdev.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "sim/core/PrinterCore.h"
 
@@ -156,6 +159,12 @@ bool UsbTestbed::Plug(const std::string& name, std::string& error) {
         return false;
     }
     if (!AddRecord(Record(layout, p.sysPath, devnum, false), error)) return false;
+    // As on a machine without the rule that grants access: opening the node
+    // fails with EACCES (a root child must lose CAP_DAC_OVERRIDE for that).
+    if (!layout.accessible && chmod((RootDir() + p.devNode).c_str(), 0) != 0) {
+        error = "cannot take the rights of " + p.devNode + ": " + strerror(errno);
+        return false;
+    }
     plugged_[name] = std::move(p);
     return true;
 }

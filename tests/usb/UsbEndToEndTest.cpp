@@ -75,6 +75,50 @@ TEST_F(UsbEndToEndTest, AnyNeedsAListedPrinter) {
     EXPECT_NE(none.out.find("device argument not valid"), std::string::npos) << none.out;
 }
 
+// A printer whose device node the user may not open (no udev rule): the
+// documented output stays as it is, and "-v" adds one last line that says
+// how to get the rights.
+TEST_F(UsbEndToEndTest, PermissionHintFollowsTheDocumentedOutputWithVerboseOnly) {
+    const std::string hint =
+        "Hint: a USB printer was found but could not be opened (no permission): the udev rule "
+        "/lib/udev/rules.d/60-prnupgrade.rules lets the plugdev group open it; join the group "
+        "(sudo adduser $USER plugdev), log in again and replug the printer\n";
+    const std::string args =
+        "ARGS: usbdevlist=1 ethdevlist=0 filename= type= device= "
+        "upg_components=255 rtool=0 toolfilename=\n";
+    struct Case {
+        std::vector<std::string> bus;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    };
+    const std::string denied = "noaccess";
+    const Case cases[] = {
+        {{"--device", denied}, {"--usbdevlist"}, 0, "LIST USB DEVICES:\n\n"},
+        {{"--device", denied},
+         {"--usbdevlist", "-v"},
+         0,
+         args + "LIST USB DEVICES:\n\nOperation Completed\n" + hint},
+        {{"--device", denied},
+         {"--printerversion", "-t", "usb", "-d", "ANY", "-v"},
+         13,
+         "ARGS: usbdevlist=0 ethdevlist=0 filename= type=usb device=ANY upg_components=255 "
+         "rtool=0 toolfilename=\ndevice argument not valid\n\nParameter not OK\n" +
+             hint},
+        // A printer that can be opened gets no hint.
+        {{},
+         {"--usbdevlist", "-v"},
+         0,
+         args + "LIST USB DEVICES:\n0AE7|0E15|PR0011\n\n"
+                "Operation Completed\n"},
+    };
+    for (const Case& c : cases) {
+        ProgramResult r = Run(c.bus, c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+    }
+}
+
 TEST_F(UsbEndToEndTest, PrnsimRefusesBadBusOptions) {
     ProgramResult r = Run({"--device", "vid=XYZ"}, {"--usbdevlist"});
     EXPECT_EQ(r.exitCode, 2);
