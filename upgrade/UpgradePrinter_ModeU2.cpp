@@ -16,11 +16,6 @@ const char* const FN_SEND = "SendFW";
 const char* const FN_CONNECT = "InitConnectRenesasDevice";
 const char* const FN_RESET = "SendResetCommandUSB";
 
-const char* const WRITE_FAILED = "Error during send command! exit...";
-const char* const WRONG_ANSWER = "ERROR: wrong response! exit...";
-
-constexpr unsigned ANSWER_BUFFER = 8191;
-constexpr unsigned char ACK = 0x06;
 constexpr unsigned char NACK = 0x15;
 // The newer boot program's answer to the data area blank check, to the status
 // inquiry before programming and to the reset.
@@ -103,7 +98,7 @@ bool UpgradePrinter_ModeU2::AfterBitRateAdjustment(CComPort& port, BTPRGERROR& e
     }
     std::vector<unsigned char> answer(ANSWER_BUFFER);
     got = port.Read(answer.data(), ANSWER_BUFFER, &err);
-    if (got != 1 || (answer[0] != ACK && answer[0] != NACK)) {
+    if (got != 1 || (answer[0] != BOOT_ACK && answer[0] != NACK)) {
         return BootFailure(port, FN_CONNECT, WRONG_ANSWER);
     }
     Log::WriteLog(FN_CONNECT, "OK!");
@@ -118,7 +113,7 @@ bool UpgradePrinter_ModeU2::AfterBitRateAdjustment(CComPort& port, BTPRGERROR& e
                           Commands::Cmd_SaveSecurityNew.size())) {
         return BootFailure(port, FN_CONNECT, WRITE_FAILED);
     }
-    if (!ReadSingleByte(port, ACK)) return BootFailure(port, FN_CONNECT, WRONG_ANSWER);
+    if (!ReadSingleByte(port, BOOT_ACK)) return BootFailure(port, FN_CONNECT, WRONG_ANSWER);
     Log::WriteLog(FN_CONNECT, "OK!");
     return true;
 }

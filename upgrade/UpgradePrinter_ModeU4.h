@@ -66,6 +66,12 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     };
 
   protected:
+    // Answers of the boot program are read into a buffer of this size.
+    static constexpr unsigned ANSWER_BUFFER = 8191;
+    static constexpr unsigned char BOOT_ACK = 0x06;
+    static constexpr const char* WRITE_FAILED = "Error during send command! exit...";
+    static constexpr const char* WRONG_ANSWER = "ERROR: wrong response! exit...";
+
     // Between the bit-rate adjustment and the programming size inquiry: the
     // boot program release and security of mode U2. False ends the sequence.
     virtual bool AfterBitRateAdjustment(CComPort& port, BTPRGERROR& error);
