@@ -3,6 +3,7 @@
 // a boot device (vendor id 045B) that keeps the bytes it was programmed with.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <string>
@@ -79,6 +80,9 @@ class UsbBootUpgradeTest : public ::testing::Test {
         testsupport::RunOptions options;
         options.extraEnv.push_back("TMPDIR=" + folder.path());
         options.input = input;
+        // The person answers the prompt once the printer has restarted.
+        options.inputAfter = "press Enter to continue!";
+        options.inputDelayMs = 500;
         options.timeoutMs = 90000;
         BootRun run;
         run.r = testsupport::RunProgram(argv, options);
@@ -87,7 +91,7 @@ class UsbBootUpgradeTest : public ::testing::Test {
     }
 
     testsupport::TempDir folder;
-    int files = 0;
+    std::atomic<int> files{0};  // runs go side by side
 };
 
 }  // namespace
@@ -100,6 +104,7 @@ TEST_F(UsbBootUpgradeTest, BothModesWithBothGenerations) {
         const char* boot;
         std::vector<const char*> present;
         std::vector<const char*> absent;
+        const char* input = "\n";
     } cases[] = {
         // U4 leaves the printer to a person after the lock bit; the modules
         // follow once Enter has been read from standard input.
@@ -109,7 +114,15 @@ TEST_F(UsbBootUpgradeTest, BothModesWithBothGenerations) {
          true,
          "backon=lock-bit",
          {"reset the printer, than press Enter to continue!", "matches package module 1"},
-         {"Sending Reset command"}},
+         {"Sending Reset command", "No input"}},
+        // Nobody at the console: the end of the input counts as Enter.
+        {"U4",
+         2,
+         true,
+         "backon=lock-bit",
+         {"No input: going on without confirmation", "matches package module 1"},
+         {},
+         ""},
         // An old boot program: no save-security exchange.
         {"U2",
          1,
@@ -133,7 +146,7 @@ TEST_F(UsbBootUpgradeTest, BothModesWithBothGenerations) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         std::string package = Package(cases[i].generation, cases[i].module, firmware[i]);
         runs.push_back(std::async(std::launch::async, [this, i, package, &cases] {
-            return Run(cases[i].mode, package, cases[i].boot);
+            return Run(cases[i].mode, package, cases[i].boot, cases[i].input);
         }));
     }
     for (size_t i = 0; i < std::size(cases); ++i) {
