@@ -22,24 +22,20 @@ constexpr int64_t LARGE_MODULE = 2048000;
 bool PrinterComm::PrnCom_WriteModule(CComPort* link, ModuleData* module, CommPortSettings* settings,
                                      void* reserved) {
     Log::WriteLog(FN, "Begin");
-    PrinterDialogue dialogue(*link, FN);
-    ProtocollDataAvailable* available = dialogue.OpenAndReadDataAvailable(*this, *settings);
+    PrinterDialogue dialogue(*this, *link, FN);
+    ProtocollDataAvailable* available =
+        dialogue.OpenAndReadDataAvailable(*settings, PrinterDialogue::Opening::EscPosSwitch);
     if (available == nullptr) return false;
     if (!available->UpgradeModulesAvailable(true, true)) {
-        return dialogue.Fail(*this, ERROR_MODULES_NOT_ACCEPTED, "Upgrade module not supported!");
+        return dialogue.Fail(ERROR_MODULES_NOT_ACCEPTED, "Upgrade module not supported!");
     }
 
     dialogue.Send(Commands::Cmd_CommandModulesList);
-    if (!dialogue.Receive()) return dialogue.Fail(*this, ERROR_NO_ANSWER, "Get Modules List Error");
-    int code = 0;
-    if (dialogue.IsErrorAnswer(code)) {
-        link->Close();
-        iErrorCode = code;
-        return false;
-    }
+    if (!dialogue.Receive()) return dialogue.Fail(ERROR_NO_ANSWER, "Get Modules List Error");
+    if (dialogue.FailOnErrorAnswer()) return false;
     auto* list = static_cast<ModuleItemPrnModuleList*>(dialogue.Decode(OBJTYPE_MODULESLIST));
     if (list == nullptr) {
-        return dialogue.Fail(*this, ERROR_STEP, "Extract ModuleItemPrnModuleList Error");
+        return dialogue.Fail(ERROR_STEP, "Extract ModuleItemPrnModuleList Error");
     }
     Log::WriteLog(FN, "ModuleItemPrnModuleList OK");
 

@@ -7,8 +7,8 @@
 #include "common/CmdConsole.h"
 #include "common/Log.h"
 #include "files/FileChecksum.h"
-#include "operations/PrinterAnswer.h"
 #include "operations/PrinterComm.h"
+#include "operations/PrinterDialogue.h"
 #include "operations/Tamper.h"
 #include "protocol/Commands.h"
 
@@ -50,54 +50,42 @@ bool PrinterComm::PrnCom_WriteBinaryUpgradeFileTaper(CComPort* link, const unsig
     // read past its end.
     if (data == nullptr || size != CTamper::IMAGE_SIZE) {
         Log::WriteLogP(FN, "Image size %ld instead of %ld", size, CTamper::IMAGE_SIZE);
-        iErrorCode = 2;
+        iErrorCode = ERROR_STEP;
         return false;
     }
-    if (!OpenCommunicationPort(link, settings)) {
-        Log::WriteLog(FN, "Open Error");
-        iErrorCode = 6;
-        return false;
-    }
-    link->CleanRX();
-    if (!link->HandshakeCommunication(nullptr)) {
-        return FailStep(*this, link, FN, 6, "Handshake Communication Error ");
-    }
+    PrinterDialogue dialogue(*this, *link, FN);
+    if (!dialogue.OpenWithHandshake(*settings, nullptr)) return false;
     const FileChecksum sums = FileChecksum::Compute(data, static_cast<size_t>(size));
 
     unsigned char answer = 0;
-    SendRequest(link, Commands::Cmd_TamperUpgrade_Start);
+    dialogue.Send(Commands::Cmd_TamperUpgrade_Start);
     // Any byte answers the start request.
     if (!ReadAnswerByte(link, answer)) {
-        return FailStep(*this, link, FN, NO_ACKNOWLEDGE, "Read answer Error (1)");
+        return dialogue.Fail(NO_ACKNOWLEDGE, "Read answer Error (1)");
     }
     fnPause(BANK_PAUSE_MS);
 
-    std::vector<unsigned char> bank(BANK_SIZE);
     for (int n = 1; n <= BANK_COUNT; ++n) {
         CmdConsole::WriteToConsoleString("Bank %d/128...\n", n);
         const unsigned char* from = data + static_cast<long>(n - 1) * BANK_SIZE;
-        bank.assign(from, from + BANK_SIZE);
-        unsigned err = 0;
-        link->Write(bank.data(), BANK_SIZE, &err);
+        dialogue.Send(std::vector<unsigned char>(from, from + BANK_SIZE));
         Log::WriteLog(FN, "Waiting Answer...");
         if (!ReadAnswerByte(link, answer)) {
-            return FailStep(*this, link, FN, NO_ACKNOWLEDGE, "Read answer Error (2)");
+            return dialogue.Fail(NO_ACKNOWLEDGE, "Read answer Error (2)");
         }
         if (answer != Commands::Cmd_ACK[0]) {
-            return FailStep(*this, link, FN, NO_ACKNOWLEDGE, "Read answer Error (3)");
+            return dialogue.Fail(NO_ACKNOWLEDGE, "Read answer Error (3)");
         }
         fnPause(BANK_PAUSE_MS);
     }
 
-    std::vector<unsigned char> end = EndRequest(sums);
-    unsigned err = 0;
-    link->Write(end.data(), static_cast<unsigned>(end.size()), &err);
+    dialogue.Send(EndRequest(sums));
     Log::WriteLog(FN, "Waiting Answer...");
     if (!ReadAnswerByte(link, answer)) {
-        return FailStep(*this, link, FN, NO_ACKNOWLEDGE, "Read answer Error (4)");
+        return dialogue.Fail(NO_ACKNOWLEDGE, "Read answer Error (4)");
     }
     if (answer != Commands::Cmd_ACK[0]) {
-        return FailStep(*this, link, FN, NO_ACKNOWLEDGE, "Read answer Error (5)");
+        return dialogue.Fail(NO_ACKNOWLEDGE, "Read answer Error (5)");
     }
     link->Close();
     // The module restarts with its new firmware.

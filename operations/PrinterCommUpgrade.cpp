@@ -38,25 +38,20 @@ bool PrinterComm::PrnCom_UpgradePrinter(CComPort* link, PSWFile* package,
     }
     const auto* upgrade = static_cast<const PSWHeaderUpgrade*>(records.front());
 
-    PrinterDialogue dialogue(*link, FN);
-    ProtocollDataAvailable* available = dialogue.OpenAndReadDataAvailable(*this, *settings);
+    PrinterDialogue dialogue(*this, *link, FN);
+    ProtocollDataAvailable* available =
+        dialogue.OpenAndReadDataAvailable(*settings, PrinterDialogue::Opening::EscPosSwitch);
     if (available == nullptr) return false;
     if (!available->UpgradePrinterAvailable(true, true)) {
-        return dialogue.Fail(*this, ERROR_UPGRADE_NOT_OFFERED, "Upgrade printer not supported!");
+        return dialogue.Fail(ERROR_UPGRADE_NOT_OFFERED, "Upgrade printer not supported!");
     }
 
     dialogue.Send(Commands::Cmd_CommandUpgradeInfo);
-    if (!dialogue.Receive()) {
-        return dialogue.Fail(*this, ERROR_UPGRADE_NOT_OFFERED, "Get Upgrade Info Error");
-    }
-    int code = 0;
-    if (dialogue.IsErrorAnswer(code)) {
-        link->Close();
-        iErrorCode = code;
-        return false;
-    }
+    if (!dialogue.Receive())
+        return dialogue.Fail(ERROR_UPGRADE_NOT_OFFERED, "Get Upgrade Info Error");
+    if (dialogue.FailOnErrorAnswer()) return false;
     auto* info = static_cast<UpgradeDataInfo*>(dialogue.Decode(OBJTYPE_UPGRADEINFO));
-    if (info == nullptr) return dialogue.Fail(*this, ERROR_STEP, "Extract UpgradeDataInfo Error");
+    if (info == nullptr) return dialogue.Fail(ERROR_STEP, "Extract UpgradeDataInfo Error");
     Log::WriteLog(FN, "GetUpgradeInfo OK");
 
     // A printer identifier of 0 takes a package of any value.
@@ -69,7 +64,7 @@ bool PrinterComm::PrnCom_UpgradePrinter(CComPort* link, PSWFile* package,
         if (check.printer == 0 || static_cast<int64_t>(check.printer) == check.package) continue;
         char text[128];
         snprintf(text, sizeof(text), check.format, static_cast<int>(check.printer), check.package);
-        return dialogue.Fail(*this, ERROR_DEVICE_MISMATCH, text);
+        return dialogue.Fail(ERROR_DEVICE_MISMATCH, text);
     }
 
     std::unique_ptr<UpgradePrinter> engine =
@@ -77,14 +72,14 @@ bool PrinterComm::PrnCom_UpgradePrinter(CComPort* link, PSWFile* package,
     if (!engine) {
         char text[64];
         snprintf(text, sizeof(text), "Upgrade Mode %d Not Supported!", info->iUpgradeMode);
-        return dialogue.Fail(*this, ERROR_STEP, text);
+        return dialogue.Fail(ERROR_STEP, text);
     }
     bool done = package->iPswType != 0
                     ? engine->StartUpgrade_PSW2(*info, *link, *package, *settings, nullptr, nullptr,
                                                 *components)
                     : engine->StartUpgrade_PSW1(*info, *link, *package, *settings, nullptr, nullptr,
                                                 *components);
-    if (!done) return dialogue.Fail(*this, ERROR_STEP, "Upgrade Error!");
+    if (!done) return dialogue.Fail(ERROR_STEP, "Upgrade Error!");
     Log::WriteLog(FN, "End");
     link->Close();
     return true;

@@ -5,8 +5,8 @@
 #include "common/CmdConsole.h"
 #include "common/Log.h"
 #include "files/ZPDFormat.h"
-#include "operations/PrinterAnswer.h"
 #include "operations/PrinterComm.h"
+#include "operations/PrinterDialogue.h"
 
 namespace {
 
@@ -18,21 +18,14 @@ bool PrinterComm::PrnCom_WriteZPDFile(CComPort* link, CZPDFormat* script,
                                       CommPortSettings* settings) {
     Log::WriteLog(FN, "Begin");
     CmdConsole::WriteToConsoleString("Starting to write ZPD File...\n");
-    if (!OpenCommunicationPort(link, settings)) {
-        Log::WriteLog(FN, "Open Error");
-        iErrorCode = 6;
-        return false;
-    }
-    link->CleanRX();
+    PrinterDialogue dialogue(*this, *link, FN);
     unsigned long gsi = 0;
-    if (!link->HandshakeCommunication(&gsi)) {
-        return FailStep(*this, link, FN, 6, "Handshake Communication Error ");
-    }
+    if (!dialogue.OpenWithHandshake(*settings, &gsi)) return false;
     // The script's identifier is a signed 32-bit number widened with its sign.
     const int64_t device = static_cast<int32_t>(script->uiDeviceGSI);
     if (device != static_cast<int64_t>(gsi)) {
         Log::WriteLogP(FN, "Script device 0x%04X, printer 0x%04lX", script->uiDeviceGSI, gsi);
-        return FailStep(*this, link, FN, 9, "Device not compatible ");
+        return dialogue.Fail(ERROR_DEVICE_MISMATCH, "Device not compatible ");
     }
     for (size_t i = 0; i < script->vElements.size(); ++i) {
         int result = script->ManageElement(link, i);

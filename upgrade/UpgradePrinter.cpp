@@ -401,6 +401,28 @@ void UpgradePrinter::FilterModulesByMask(PSWComponents& components) const {
     if ((iComponentMask & 6) == 2) components.KeepOnlyMainModules();
 }
 
+bool UpgradePrinter::SendModulePass(CComPort& port, PSWFile& psw, PSWComponents& components,
+                                    void* reserved, int timeoutMs, bool beforeFirmware,
+                                    const char* function) {
+    FilterModulesByMask(components);
+    if (SendAllModules(port, psw, components, reserved, timeoutMs, beforeFirmware,
+                       !beforeFirmware)) {
+        return true;
+    }
+    Log::WriteLog(function, "SendAllModules Failed...");
+    return false;
+}
+
+bool UpgradePrinter::SendModulesBeforeFirmware(CComPort& port, PSWFile& psw,
+                                               PSWComponents& components, void* reserved,
+                                               int timeoutMs, const char* function) {
+    if (ModulesEnabled()) {
+        return SendModulePass(port, psw, components, reserved, timeoutMs, true, function);
+    }
+    Log::WriteLog(function, "Upgrade Before Modules not enabled in command line arguments ");
+    return true;
+}
+
 bool UpgradePrinter::FirmwareToBeSent(const PSWComponents& components) const {
     // Keeping only the main modules drops the firmware entry too.
     return FirmwareEnabled() && (iComponentMask & 6) != 2 && components.HasComponent(PSWCOMP_FW);

@@ -150,6 +150,15 @@ class UpgradePrinter {
                                  const ReOpenRetry& reopen, bool& sameVersion);
     // Keeps only the modules the mask admits (main, other, or both).
     void FilterModulesByMask(PSWComponents& components) const;
+    // One module pass of a PSW2 upgrade, those sent before the firmware or
+    // those after it, filtered by the mask; a failure is logged under
+    // function. The caller has checked that modules are enabled.
+    bool SendModulePass(CComPort& port, PSWFile& psw, PSWComponents& components, void* reserved,
+                        int timeoutMs, bool beforeFirmware, const char* function);
+    // The pass before the firmware, or the log line that modules are not
+    // enabled.
+    bool SendModulesBeforeFirmware(CComPort& port, PSWFile& psw, PSWComponents& components,
+                                   void* reserved, int timeoutMs, const char* function);
     bool ModulesEnabled() const { return (iComponentMask & 6) != 0; }
     bool FirmwareEnabled() const { return (iComponentMask & 1) != 0; }
     // Whether PSW2 is going to send the firmware once the list is filtered.

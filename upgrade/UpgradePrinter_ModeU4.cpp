@@ -85,15 +85,7 @@ bool UpgradePrinter_ModeU4::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
     port.BackupPortInfo();
     // The boot program takes no modules: they all follow the firmware.
     components.ConvertModulesBeforeToAfter();
-    if (ModulesEnabled()) {
-        FilterModulesByMask(components);
-        if (!SendAllModules(port, psw, components, reserved2, 10000, true, false)) {
-            Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
-            return false;
-        }
-    } else {
-        Log::WriteLog(FN_PSW2, "Upgrade Before Modules not enabled in command line arguments ");
-    }
+    if (!SendModulesBeforeFirmware(port, psw, components, reserved2, 10000, FN_PSW2)) return false;
     port.ReOpen();
 
     if (!FirmwareEnabled()) {
@@ -135,12 +127,7 @@ bool UpgradePrinter_ModeU4::SendModulesAfter(CComPort& port, PSWFile& psw,
                                              int pauseUnit) {
     // The printer is back under the identifiers it had before the boot mode.
     port.RestoreportInfo();
-    FilterModulesByMask(components);
-    if (!SendAllModules(port, psw, components, reserved, pauseUnit, false, true)) {
-        Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
-        return false;
-    }
-    return true;
+    return SendModulePass(port, psw, components, reserved, pauseUnit, false, FN_PSW2);
 }
 
 bool UpgradePrinter_ModeU4::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PSWFile& psw,

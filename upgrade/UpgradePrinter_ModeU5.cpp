@@ -74,15 +74,7 @@ bool UpgradePrinter_ModeU5::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
         return false;
     }
 
-    if (ModulesEnabled()) {
-        FilterModulesByMask(components);
-        if (!SendAllModules(port, psw, components, reserved1, 10000, true, false)) {
-            Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
-            return false;
-        }
-    } else {
-        Log::WriteLog(FN_PSW2, "Upgrade Before Modules not enabled in command line arguments ");
-    }
+    if (!SendModulesBeforeFirmware(port, psw, components, reserved1, 10000, FN_PSW2)) return false;
 
     if (!FirmwareEnabled()) {
         Log::WriteLog(FN_PSW2, "Upgrade FW not enabled in command line arguments ");
@@ -110,11 +102,7 @@ bool UpgradePrinter_ModeU5::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
         return true;
     }
     port.RestoreportInfo();
-    FilterModulesByMask(components);
-    if (!SendAllModules(port, psw, components, reserved1, 10000, false, true)) {
-        Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
-        return false;
-    }
+    if (!SendModulePass(port, psw, components, reserved1, 10000, false, FN_PSW2)) return false;
     return true;
 }
 
