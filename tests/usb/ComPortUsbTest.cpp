@@ -79,14 +79,18 @@ TEST_F(ComPortUsbTest, InitAcceptsAnEmptySerialAndFailsQuietlyWithoutMatch) {
     EXPECT_STREQ(link.szLastError, "libusb_claim_interface error");
 }
 
-TEST_F(ComPortUsbTest, InitDetachesTheKernelDriverSoTheInterfaceCanBeClaimed) {
+TEST_F(ComPortUsbTest, InitDetachesTheKernelDriverAndTheHandshakeRunsThroughTheBulkEndpoints) {
     Add("name=p,serial=PR0011,driver=usblp");
     ASSERT_TRUE(bus->Device("p")->DriverBound());
+    core.SetIdentification(0x12);
     CComPortUsb link(1);
     std::string pid = "0E15", addr = "1";
     ASSERT_TRUE(link.Init(Text(pid), Text(addr)));
     EXPECT_FALSE(bus->Device("p")->DriverBound());
-    EXPECT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open());
+    unsigned long gsi = 0;
+    ASSERT_TRUE(link.HandshakeCommunication(&gsi));
+    EXPECT_EQ(gsi, 0x0112u);
 }
 
 TEST_F(ComPortUsbTest, InitWithVidMatchesTheWholeSerialOrAnEmptyOne) {
@@ -105,17 +109,6 @@ TEST_F(ComPortUsbTest, InitWithVidMatchesTheWholeSerialOrAnEmptyOne) {
     link.Close();
     // The address number alone is not the whole serial.
     EXPECT_FALSE(link.InitWithVid(Text(vid), Text(pid), Text(part)));
-}
-
-TEST_F(ComPortUsbTest, HandshakeRunsThroughTheBulkEndpoints) {
-    Add("name=p,serial=PR0011,driver=usblp");
-    core.SetIdentification(0x12);
-    CComPortUsb link(1);
-    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
-    unsigned long gsi = 0;
-    ASSERT_TRUE(link.HandshakeCommunication(&gsi));
-    EXPECT_EQ(gsi, 0x0112u);
-    EXPECT_GE(core.CountRequests("GSI"), 1u);
 }
 
 // Five attempts 1.5 s apart, counted through the pause function and on the
@@ -321,21 +314,6 @@ TEST_F(ComPortUsbTest, LocationFindsThePrinterUnderANewAddressNumber) {
     EXPECT_STREQ(link.szAddrNum, "5");
     ASSERT_TRUE(link.ReOpen());
     EXPECT_TRUE(bus->Device("again")->InterfaceClaimed());
-}
-
-TEST_F(ComPortUsbTest, BackupAndRestoreKeepTheIdentifiers) {
-    CComPortUsb link(1);
-    strcpy(link.szPid, "0E15");
-    strcpy(link.szVid, "0AE7");
-    strcpy(link.szAddrNum, "1");
-    EXPECT_TRUE(link.BackupPortInfo());
-    strcpy(link.szPid, "0025");
-    strcpy(link.szVid, "045B");
-    link.szAddrNum[0] = '\0';
-    EXPECT_TRUE(link.RestoreportInfo());
-    EXPECT_STREQ(link.szPid, "0E15");
-    EXPECT_STREQ(link.szVid, "0AE7");
-    EXPECT_STREQ(link.szAddrNum, "1");
 }
 
 // Product ids of the maker's devices in libusb's device-list order.
