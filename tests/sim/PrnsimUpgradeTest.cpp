@@ -1,10 +1,6 @@
 // prnsim as a printer to upgrade: its profile from the command line and a
 // profile file, its restart on the network port, what it keeps and reports.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,48 +8,15 @@
 #include <thread>
 
 #include "sim/mkfile/MkFile.h"
-#include "tests/support/RunProgram.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
-using testsupport::ProgramResult;
-using testsupport::RunProgram;
+using testsupport::ConnectLoopback;
 using testsupport::SimProcess;
 using testsupport::TempDir;
 using Clock = std::chrono::steady_clock;
-
-int Connect(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Writes the request and reads until expect bytes came, the peer closed or
-// two seconds passed.
-std::string Ask(int fd, const std::string& request, size_t expect) {
-    if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
-        return "<write failed>";
-    }
-    std::string got;
-    while (got.size() < expect) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 2000) <= 0) break;
-        char buf[4096];
-        ssize_t n = read(fd, buf, sizeof(buf));
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
 
 std::string Text(const mkfile::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -102,28 +65,29 @@ TEST(PrnsimUpgrade, TakesAPackageOverTcpRestartsAndKeepsWhatArrived) {
     std::string where = sim.Announced("tcp");
     const int port = std::stoi(where.substr(where.find(':') + 1));
 
-    int fd = Connect(port);
+    int fd = ConnectLoopback(port);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(Ask(fd, "\x1f\xff\x70", 21), "\x02<C112><U1><><1;2;3>\x03");
-    EXPECT_EQ(Ask(fd, "\x1f\xff\x40", 18), std::string("\x02<C64><1>MODCODE\0\x03", 18));
-    EXPECT_EQ(Ask(fd, IDENTIFY, 5),
+    EXPECT_EQ(testsupport::Ask(fd, "\x1f\xff\x70", 21), "\x02<C112><U1><><1;2;3>\x03");
+    EXPECT_EQ(testsupport::Ask(fd, "\x1f\xff\x40", 18),
+              std::string("\x02<C64><1>MODCODE\0\x03", 18));
+    EXPECT_EQ(testsupport::Ask(fd, IDENTIFY, 5),
               "\x12"
               "2.99");
-    EXPECT_EQ(Ask(fd, Text(module), 1), "\xaa");
-    Ask(fd, IDENTIFY, 5);
-    EXPECT_EQ(Ask(fd, Transfer(layout.firmware, 2), 1), "\xaa");
+    EXPECT_EQ(testsupport::Ask(fd, Text(module), 1), "\xaa");
+    testsupport::Ask(fd, IDENTIFY, 5);
+    EXPECT_EQ(testsupport::Ask(fd, Transfer(layout.firmware, 2), 1), "\xaa");
     auto programmed = Clock::now();
-    EXPECT_EQ(Ask(fd, "", 1), "");  // the printer closes the connection
+    EXPECT_EQ(testsupport::Ask(fd, "", 1), "");  // the printer closes the connection
     close(fd);
-    EXPECT_LT(Connect(port), 0);  // and refuses while it restarts
+    EXPECT_LT(ConnectLoopback(port), 0);  // and refuses while it restarts
     int back = -1;
     while (back < 0 && Clock::now() - programmed < std::chrono::seconds(5)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        back = Connect(port);
+        back = ConnectLoopback(port);
     }
     ASSERT_GE(back, 0);
     EXPECT_GE(Clock::now() - programmed, std::chrono::milliseconds(400));
-    EXPECT_EQ(Ask(back, "\x1d\x49\x03", 4), "3.01");
+    EXPECT_EQ(testsupport::Ask(back, "\x1d\x49\x03", 4), "3.01");
     close(back);
 
     std::string report = sim.Stop();
@@ -135,36 +99,4 @@ TEST(PrnsimUpgrade, TakesAPackageOverTcpRestartsAndKeepsWhatArrived) {
     EXPECT_NE(report.find("prnsim: release 3.01\n"), std::string::npos);
     EXPECT_EQ(testsupport::ReadWholeFile(dir.file("firmware.bin")), Text(layout.firmware));
     EXPECT_EQ(testsupport::ReadWholeFile(dir.file("module-1.mod")), Text(module));
-}
-
-TEST(PrnsimUpgrade, RefusesBadProfileValues) {
-    TempDir dir;
-    ProgramResult help = RunProgram({PRNSIM_BIN, "--help"});
-    for (const char* option :
-         {"--profile FILE", "--mode TEXT", "--package FILE", "--save-dir DIR", "--fail STEP",
-          "--module-verdict BYTE", "--prg-answer-once BYTE", "--no-restart", "--keep-release",
-          "--silent-after-bank N", "--drop-after-bank N", "--restart-as ID"}) {
-        EXPECT_NE(help.out.find(option), std::string::npos) << option;
-    }
-    const struct {
-        std::vector<std::string> words;
-        std::string message;
-    } rows[] = {
-        {{"--fail", "upginfo:sleepy"}, "unknown fault"},
-        {{"--fail", "module:error"}, "--module-verdict"},
-        {{"--fail", "nowhere:silent"}, "known step"},
-        {{"--bank-size", "0"}, "must not be 0"},
-        {{"--prg-answer", "256"}, "up to 255"},
-        {{"--mode", "U1>"}, "cannot hold"},
-        {{"--package", dir.write("x.psw", "not a package")}, "no printer record"},
-        {{"--profile", dir.write("bad.profile", "mode U3\ntcp 9100\n")}, "not a profile line"},
-        {{"--profile", dir.file("missing")}, "cannot read the profile"},
-    };
-    for (const auto& row : rows) {
-        std::vector<std::string> argv{PRNSIM_BIN, "--tcp", "0"};
-        argv.insert(argv.end(), row.words.begin(), row.words.end());
-        ProgramResult r = RunProgram(argv);
-        EXPECT_EQ(r.exitCode, 2) << row.words[1];
-        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
-    }
 }
