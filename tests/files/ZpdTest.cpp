@@ -191,17 +191,3 @@ TEST(Zpd, ElementsAndFiles) {
     zpd.ResetData();
     EXPECT_TRUE(zpd.vElements.empty());
 }
-
-TEST(TamperImageBuilder, SizeMarkerAndRelease) {
-    mkfile::Bytes image = mkfile::BuildTamperImage("0104");
-    ASSERT_EQ(image.size(), 32768u);
-    const std::string text(image.begin(), image.end());
-    EXPECT_NE(text.find("anti-tamper"), std::string::npos);
-    EXPECT_EQ(text.substr(text.find("rel.") + 4, 4), "0104");
-    const std::string plain = [] {
-        mkfile::Bytes b = mkfile::BuildTamperImage("0001", 100, false);
-        return std::string(b.begin(), b.end());
-    }();
-    EXPECT_EQ(plain.size(), 100u);
-    EXPECT_EQ(plain.find("anti-tamper"), std::string::npos);
-}
