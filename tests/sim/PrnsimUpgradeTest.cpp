@@ -62,8 +62,7 @@ TEST(PrnsimUpgrade, TakesAPackageOverTcpRestartsAndKeepsWhatArrived) {
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--profile", profile, "--package", package,
                            "--restart-ms", "400", "--save-dir", dir.path()}))
         << sim.Output();
-    std::string where = sim.Announced("tcp");
-    const int port = std::stoi(where.substr(where.find(':') + 1));
+    const int port = sim.TcpPort();
 
     int fd = ConnectLoopback(port);
     ASSERT_GE(fd, 0);

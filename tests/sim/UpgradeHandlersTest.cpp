@@ -189,3 +189,47 @@ TEST(UpgradeHandlers, ModuleFilesAfterTheIdentificationGetTheirVerdict) {
     EXPECT_EQ(report[0], "module 1 " + std::to_string(module.size()) + " bytes verdict 0xAA");
     EXPECT_EQ(report[1], "module 2 " + std::to_string(module.size()) + " bytes verdict 0x44");
 }
+
+// What the printer received is compared with the package it was given, for
+// both generations and both kinds of scramble key: the end-to-end upgrades
+// rely on this comparison.
+TEST(UpgradeHandlers, ReceivedImageIsComparedWithThePackage) {
+    mkfile::ModuleLayout m;
+    m.payload = mkfile::Pattern(100, 3);
+    const Bytes module = mkfile::BuildModule(m);
+    for (int generation : {1, 2}) {
+        for (uint8_t key : {0x00, 0x5A, 0x37}) {
+            SCOPED_TRACE("generation " + std::to_string(generation) + " key " +
+                         std::to_string(key));
+            mkfile::PackageLayout layout;
+            layout.generation = generation;
+            layout.key = key;
+            layout.firmware = mkfile::Pattern(3 * 128 + 7, 5);
+            layout.numBanks = 3;
+            layout.bankSize = 128;
+            layout.modules.push_back({'d', module, 0, 0});
+            PackageImage package;
+            std::string error;
+            ASSERT_TRUE(package.LoadFromMemory(mkfile::BuildPackage(layout), error)) << error;
+            const Bytes firmware(layout.firmware.begin(), layout.firmware.begin() + 3 * 128);
+            EXPECT_EQ(package.Firmware(), firmware);
+
+            Printer printer(Profile("U1", 128), &package);
+            printer.Send(HANDSHAKE);
+            printer.Send(module);
+            printer.Send(Transfer(0, firmware, 128, false));
+            std::vector<std::string> report = printer.upgrade.Report();
+            ASSERT_EQ(report.size(), 3u);
+            EXPECT_EQ(report[1], "firmware matches the package");
+            EXPECT_NE(report[2].find("matches package module 1"), std::string::npos);
+
+            Bytes changed = firmware;
+            changed[200] ^= 0x10;
+            Printer other(Profile("U1", 128), &package);
+            other.Send(HANDSHAKE);
+            other.Send(Transfer(0, changed, 128, false));
+            EXPECT_EQ(other.upgrade.Report().at(1).rfind("firmware differs from the package", 0),
+                      0u);
+        }
+    }
+}
