@@ -137,6 +137,12 @@ TEST(TamperModule, DownloadOfAllZeroImageCarriesTheWrittenOutSums) {
     std::string answers = Download(core, std::string(32768, '\0'), EndRequest(0x0000, 0xC000));
     EXPECT_EQ(answers, std::string(130, '\x06'));
     EXPECT_EQ(module.Image(), std::vector<uint8_t>(32768, 0));
+    EXPECT_EQ(module.SumErrors(), 0);
+
+    // A wrong XOR sum is refused at the end.
+    answers = Download(core, std::string(32768, '\0'), EndRequest(0x0000, 0xC001));
+    EXPECT_EQ(answers, std::string(129, '\x06') + "\x15");
+    EXPECT_EQ(module.SumErrors(), 1);
 }
 
 TEST(ZpdResponder, AnswersFromTheTableAndLosesBytesWhileRestarting) {
