@@ -157,6 +157,12 @@ TEST_F(BootProgrammingTest, BadPacketsAreRefusedAndNotKept) {
     EXPECT_TRUE(image.terminated);
     EXPECT_FALSE(image.complete);  // it does not reach FFFFFFFF
     EXPECT_EQ(programmedCalls, 0);
+
+    // Programming before the user area is selected is refused.
+    BootProgram unselected(BootSettings{});
+    Exchange(unselected, {0x55, 0x40});
+    EXPECT_EQ(Exchange(unselected, ProgrammingPacket(0xFFFFFF80, Bank(1, 128))),
+              (Bytes{0xD0, 0x2A}));
 }
 
 }  // namespace
