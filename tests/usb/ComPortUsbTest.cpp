@@ -316,6 +316,21 @@ TEST_F(ComPortUsbTest, LocationFindsThePrinterUnderANewAddressNumber) {
     EXPECT_TRUE(bus->Device("again")->InterfaceClaimed());
 }
 
+TEST_F(ComPortUsbTest, BackupAndRestoreKeepTheIdentifiers) {
+    CComPortUsb link(1);
+    strcpy(link.szPid, "0E15");
+    strcpy(link.szVid, "0AE7");
+    strcpy(link.szAddrNum, "1");
+    EXPECT_TRUE(link.BackupPortInfo());
+    strcpy(link.szPid, "0025");
+    strcpy(link.szVid, "045B");
+    link.szAddrNum[0] = '\0';
+    EXPECT_TRUE(link.RestoreportInfo());
+    EXPECT_STREQ(link.szPid, "0E15");
+    EXPECT_STREQ(link.szVid, "0AE7");
+    EXPECT_STREQ(link.szAddrNum, "1");
+}
+
 // Product ids of the maker's devices in libusb's device-list order.
 std::vector<uint16_t> ListedProductIds() {
     std::vector<uint16_t> ids;
