@@ -9,6 +9,7 @@
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
 #include "comm/ComPortEth.h"
+#include "comm/ComPortRs232.h"
 #include "comm/ComPortUsb.h"
 #include "comm/CommPortSettings.h"
 #include "common/CmdConsole.h"
@@ -17,6 +18,7 @@
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
+#include "operations/PrinterComm.h"
 #include "protocol/ToolsData.h"
 
 namespace {
@@ -95,6 +97,31 @@ int ParseLink(ProgramSettings& s, CommPortSettings& link) {
     return 0;
 }
 
+// The link object of the kind the settings name, made once for the run.
+std::unique_ptr<CComPort> MakeLink(const ProgramSettings& s) {
+    switch (s.commPortType) {
+        case COMMPORT_ETH:
+            return std::make_unique<CComPortEth>();
+        case COMMPORT_USB:
+            return std::make_unique<CComPortUsb>(s.timem);
+        default:
+            return std::make_unique<CComPortRs232>();
+    }
+}
+
+// The end of a file operation: its result, mapped when it failed.
+int FinishOperation(bool done, OperationKind kind, const char* errorFormat,
+                    const PrinterComm& comm) {
+    if (done) {
+        CmdConsole::WriteToConsoleString("%s", "OPERATION SUCCESS\n");
+        return Finish(EXIT_OK);
+    }
+    int code = MapPrinterError(kind, comm.iErrorCode);
+    CmdConsole::WriteToConsoleString(errorFormat, code, comm.iErrorCode);
+    CmdConsole::WriteToConsoleString("%s", "OPERATION FAILURE\n");
+    return Finish(code);
+}
+
 int RunTool(ProgramSettings& s) {
     if (s.toolnumber == 0 || s.toolid == 0)
         return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
@@ -140,7 +167,10 @@ int RunFileOperation(ProgramSettings& s) {
         }
         module.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("MODULE INFO:\n%s\n#######\n", info.data());
-        return NotAvailable("Module download");
+        PrinterComm comm(s.upg_components, s.timem);
+        std::unique_ptr<CComPort> port = MakeLink(s);
+        bool done = comm.PrnCom_WriteModule(port.get(), &module, &link, nullptr);
+        return FinishOperation(done, OperationKind::Module, "Upgrade Module Error %d (%d)", comm);
     }
     if (s.isPswPfw) {
         PSWFile package;
@@ -149,7 +179,10 @@ int RunFileOperation(ProgramSettings& s) {
         }
         package.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
-        return NotAvailable("Package upgrade");
+        PrinterComm comm(s.upg_components, s.timem);
+        std::unique_ptr<CComPort> port = MakeLink(s);
+        bool done = comm.PrnCom_UpgradePrinter(port.get(), &package, &link, &package.components);
+        return FinishOperation(done, OperationKind::Package, "Upgrade Printer Error %d (%d)", comm);
     }
     if (s.isBin && s.tampermode) return NotAvailable("Anti-tamper upgrade");
     CZPDFormat script;

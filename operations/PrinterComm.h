@@ -4,6 +4,9 @@
 
 class CComPort;
 class CommPortSettings;
+class ModuleData;
+class PSWComponents;
+class PSWFile;
 
 // Runs the printer operations of one run: carries the time multiplier and
 // the component mask, keeps why the last operation failed, and opens the
@@ -11,6 +14,18 @@ class CommPortSettings;
 class PrinterComm {
   public:
     static constexpr size_t USB_PART_SIZE = 512;
+
+    // Why an operation failed (iErrorCode); a printer's own error answer is
+    // stored as its code, 100 and more.
+    enum ErrorCode : int {
+        ERROR_STEP = 2,
+        ERROR_OPEN = 6,
+        ERROR_NO_ANSWER = 7,
+        ERROR_DEVICE_MISMATCH = 9,
+        ERROR_MODULES_NOT_ACCEPTED = 14,
+        ERROR_NO_UPGRADE_RECORD = 22,
+        ERROR_UPGRADE_NOT_OFFERED = 23,
+    };
 
     PrinterComm(int components, int timeMultiplier);
 
@@ -22,6 +37,14 @@ class PrinterComm {
     // Init and Open of the link for the kind in settings; false with the
     // reason in the log.
     bool OpenCommunicationPort(CComPort* link, CommPortSettings* settings);
+
+    // Downloads a loaded firmware package with the engine of the printer's
+    // upgrade mode; components is the package's own list.
+    bool PrnCom_UpgradePrinter(CComPort* link, PSWFile* package, CommPortSettings* settings,
+                               PSWComponents* components);
+    // Downloads one module file.
+    bool PrnCom_WriteModule(CComPort* link, ModuleData* module, CommPortSettings* settings,
+                            void* reserved);
 
     int iErrorCode;
     int timem;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: sets the machine up, builds prnupgrade, the simulated printer
-# and the file builder, makes a firmware package and runs the upgrade against
-# the simulated printer on its emulated USB bus.
+# and the file builder, makes a firmware package and upgrades the simulated
+# printer on its emulated USB bus. The printer asks for upgrade mode U1 and
+# comes back from its restart under another address number; the bus is
+# listed before and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,17 +12,19 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRN_BUILD_SIM=ON
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TMPDIR=$work
-build/sim/mkfile/prnmkfile package -o "$work/demo.psw" --gen 2
+build/sim/mkfile/prnmkfile package -o "$work/demo.psw" --gen 2 --release 124
 
-echo "== printers on the (simulated) USB bus"
-build/sim/prnsim --usb -- build/app/prnupgrade --usbdevlist
-
-echo "== upgrade of the first printer"
-set +e
-build/sim/prnsim --usb -- build/app/prnupgrade -f "$work/demo.psw" -t usb -d ANY -v
-code=$?
-set -e
-echo "prnupgrade exit code: $code"
-# The package is loaded and checked; the transfer to the printer is the next
-# piece of work and ends as a communication error (14) until it is built.
-[ "$code" -eq 0 ] || [ "$code" -eq 14 ]
+# The printer PR0011 (address number 1) restarts as PR0012 (address number 2).
+build/sim/prnsim --mode U1 --package "$work/demo.psw" \
+    --usb --device name=printer,pid=0E15,serial=PR0011,port=1 \
+    --device name=restarted,pid=0E15,serial=PR0012,port=1,absent --restart-as restarted \
+    -- bash -c '
+        echo "== printers on the (simulated) USB bus"
+        build/app/prnupgrade --usbdevlist
+        echo "== upgrade of the first printer"
+        build/app/prnupgrade -f "$1" -t usb -d ANY -v
+        code=$?
+        echo "prnupgrade exit code: $code"
+        echo "== printers on the bus after the upgrade"
+        build/app/prnupgrade --usbdevlist
+        exit $code' demo "$work/demo.psw"

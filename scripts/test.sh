@@ -23,3 +23,12 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
 echo "== ARM builds under emulation, Debian packages"
 scripts/cross-test.sh
+
+echo "== fleet rollout installing the amd64 package (as root; removed again)"
+if [ "$(id -u)" -eq 0 ]; then
+  python3 tests/fleet/fleet_test.py --packages build-deb --collection deploy/ansible \
+    --prnupgrade build/app/prnupgrade --prninfo build/info/prninfo \
+    --prnsim build/sim/prnsim --prnmkfile build/sim/mkfile/prnmkfile
+else
+  echo "skipped: the board installs the package with apt, which needs root"
+fi

@@ -1,0 +1,264 @@
+#!/usr/bin/python
+# -*- coding: utf-8 -*-
+# Runs prnupgrade for every printer of one board and keeps, on the board, the
+# release each printer was brought to, so that a second run leaves it alone.
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r"""
+---
+module: printer_upgrade
+short_description: Upgrade the printers of one board with prnupgrade
+description:
+  - Finds the USB printers of the board with C(prnupgrade --usbdevlist) and takes the
+    network printers it is given, then upgrades each printer with C(prnupgrade -f FILE -lf).
+  - A printer recorded in O(state_file) with O(release) is left alone. A printer whose
+    upgrade fails does not stop the others.
+  - In check mode the printers are listed with what would happen; nothing is sent to any
+    printer and the record is not written.
+options:
+  prnupgrade:
+    description: The prnupgrade program.
+    type: path
+    default: /usr/bin/prnupgrade
+  file:
+    description: The upgrade file on the board.
+    type: path
+    required: true
+  release:
+    description: The release the file brings; what the record stores after a success.
+    type: str
+    required: true
+  usb:
+    description: Upgrade every printer that C(--usbdevlist) lists.
+    type: bool
+    default: true
+  network:
+    description: Network printers, C(ADDRESS) or C(ADDRESS:PORT) (port 9100 when not given).
+    type: list
+    elements: str
+    default: []
+  state_file:
+    description: The record of upgraded printers (JSON), written after each success.
+    type: path
+    required: true
+  work_dir:
+    description: Working folder of the runs; prnupgrade appends its log to data.log there.
+    type: path
+    required: true
+  time_multiplier:
+    description: The C(-m) value; omitted when not given.
+    type: int
+  components:
+    description: The C(-c) mask; omitted when not given.
+    type: int
+  timeout:
+    description: Seconds one printer may take before its run is stopped and counted as failed.
+    type: int
+    default: 1800
+  environment:
+    description: Extra environment for the prnupgrade runs.
+    type: dict
+    default: {}
+"""
+
+RETURN = r"""
+printers:
+  description: One entry per printer, in the order they were handled.
+  type: list
+  elements: dict
+  returned: always
+  contains:
+    device: {description: The C(-d) argument, type: str}
+    link: {description: C(usb) or C(eth), type: str}
+    result: {description: "C(upgraded), C(failed), C(current) (already carries the release) or C(would upgrade) (check mode)", type: str}
+    exit_code: {description: The exit code, null when not run or stopped, type: int}
+    exit_text: {description: The last line prnupgrade printed, type: str}
+    duration: {description: Seconds the run took, type: float}
+failed_count:
+  description: Printers whose upgrade failed.
+  type: int
+  returned: always
+notes:
+  description: What could not be looked at (check mode before the package is installed).
+  type: list
+  elements: str
+  returned: always
+"""
+
+import json
+import os
+import signal
+import subprocess
+import tempfile
+import time
+
+from ansible.module_utils.basic import AnsibleModule
+
+NETWORK_PORT = 9100
+# Bounds what is kept of a program's output: a printer's answers end up in it.
+OUTPUT_LIMIT = 64 * 1024
+
+
+def printer_key(link, device):
+    return "%s:%s" % (link, device)
+
+
+def load_record(path):
+    try:
+        with open(path) as handle:
+            record = json.load(handle)
+    except FileNotFoundError:
+        return {}
+    except (OSError, ValueError) as err:
+        raise RecordError("cannot read the record %s: %s" % (path, err))
+    if not isinstance(record, dict) or not isinstance(record.get("printers", {}), dict):
+        raise RecordError("the record %s is not a printer record" % path)
+    return record.get("printers", {})
+
+
+class RecordError(Exception):
+    pass
+
+
+def save_record(path, printers):
+    # Written beside the old one and renamed over it: an interrupted write
+    # leaves the previous record whole.
+    folder = os.path.dirname(path) or "."
+    handle, temp = tempfile.mkstemp(dir=folder, prefix=".record-")
+    try:
+        with os.fdopen(handle, "w") as out:
+            json.dump({"printers": printers}, out, indent=1, sort_keys=True)
+            out.flush()
+            os.fsync(out.fileno())
+        os.rename(temp, path)
+    except BaseException:
+        os.unlink(temp)
+        raise
+
+
+def run(argv, cwd, env, timeout):
+    """Runs one prnupgrade; returns (exit code or None, output, seconds)."""
+    start = time.monotonic()
+    proc = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    try:
+        out, _ = proc.communicate(timeout=timeout)
+        code = proc.returncode
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        out, _ = proc.communicate()
+        code = None
+    text = out[-OUTPUT_LIMIT:].decode("utf-8", "replace")
+    return code, text, round(time.monotonic() - start, 3)
+
+
+def last_line(text):
+    lines = [line.strip() for line in text.splitlines() if line.strip()]
+    return lines[-1] if lines else ""
+
+
+def usb_printers(module, env):
+    code, text, _ = run([module.params["prnupgrade"], "--usbdevlist"], module.params["work_dir"],
+                        env, 60)
+    if code != 0:
+        module.fail_json(msg="prnupgrade --usbdevlist failed with exit code %s: %s"
+                         % (code, last_line(text)))
+    lines = [line.strip() for line in text.splitlines()]
+    # The device lines follow the heading; each is VID|PID|SERIAL.
+    return [line for line in lines if line.count("|") >= 2]
+
+
+def network_printers(entries):
+    devices = []
+    for entry in entries:
+        entry = entry.strip()
+        if ":" not in entry:
+            entry = "%s:%d" % (entry, NETWORK_PORT)
+        devices.append(entry)
+    return devices
+
+
+def upgrade_one(module, env, link, device):
+    p = module.params
+    argv = [p["prnupgrade"], "-f", p["file"], "-t", link, "-d", device, "-v", "-lf"]
+    if p["components"] is not None:
+        argv += ["-c", str(p["components"])]
+    if p["time_multiplier"] is not None:
+        argv += ["-m", str(p["time_multiplier"])]
+    code, text, seconds = run(argv, p["work_dir"], env, p["timeout"])
+    if code is None:
+        exit_text = "stopped after %d s without an end" % p["timeout"]
+    else:
+        exit_text = last_line(text) or "exit code %d" % code
+    return code, exit_text, seconds
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=dict(
+            prnupgrade=dict(type="path", default="/usr/bin/prnupgrade"),
+            file=dict(type="path", required=True),
+            release=dict(type="str", required=True),
+            usb=dict(type="bool", default=True),
+            network=dict(type="list", elements="str", default=[]),
+            state_file=dict(type="path", required=True),
+            work_dir=dict(type="path", required=True),
+            time_multiplier=dict(type="int"),
+            components=dict(type="int"),
+            timeout=dict(type="int", default=1800),
+            environment=dict(type="dict", default={}),
+        ),
+        supports_check_mode=True,
+    )
+    p = module.params
+    env = dict(os.environ)
+    env.update({str(k): str(v) for k, v in p["environment"].items()})
+    if not module.check_mode:
+        os.makedirs(p["work_dir"], exist_ok=True)
+        os.makedirs(os.path.dirname(p["state_file"]) or ".", exist_ok=True)
+    elif not os.path.isdir(p["work_dir"]):
+        p["work_dir"] = "/"
+    try:
+        record = load_record(p["state_file"])
+    except RecordError as err:
+        module.fail_json(msg=str(err))
+
+    targets = []
+    notes = []
+    if p["usb"] and module.check_mode and not os.path.exists(p["prnupgrade"]):
+        # The package would be installed first: the bus cannot be listed yet.
+        notes.append("%s is not installed yet: USB printers not listed" % p["prnupgrade"])
+    elif p["usb"]:
+        targets += [("usb", device) for device in usb_printers(module, env)]
+    targets += [("eth", device) for device in network_printers(p["network"])]
+
+    printers = []
+    changed = False
+    for link, device in targets:
+        key = printer_key(link, device)
+        entry = dict(device=device, link=link, exit_code=None, exit_text="", duration=0.0)
+        if record.get(key, {}).get("release") == p["release"]:
+            entry["result"] = "current"
+        elif module.check_mode:
+            entry["result"] = "would upgrade"
+        else:
+            code, exit_text, seconds = upgrade_one(module, env, link, device)
+            entry.update(exit_code=code, exit_text=exit_text, duration=seconds)
+            entry["result"] = "upgraded" if code == 0 else "failed"
+            if code == 0:
+                changed = True
+                record[key] = dict(release=p["release"], time=int(time.time()))
+                save_record(p["state_file"], record)
+        printers.append(entry)
+
+    failed = sum(1 for entry in printers if entry["result"] == "failed")
+    module.exit_json(changed=changed or any(e["result"] == "would upgrade" for e in printers),
+                     printers=printers, failed_count=failed, notes=notes)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,350 @@
+#!/usr/bin/env python3
+"""Rolls a firmware package out to a simulated fleet with the Ansible collection
+of deploy/ansible.
+
+Four boards on this machine (local connections, each with its own folders),
+each with a printer on its own emulated USB bus and some with a network
+printer on loopback; one network printer answers the upgrade with an error.
+The runs, in order: refused files touch no board; check mode sends nothing to
+any printer; the rollout stops after the wave with the failing printer; once
+that printer is repaired a second run finishes the fleet; a third changes
+nothing.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+# board: (USB printer fails, has a network printer). A network upgrade takes
+# about 10 s of the link's own waits, a USB one a fraction of a second: the
+# one network printer is the one that must go on beside the failing printer.
+BOARDS = {
+    "board1": (False, False),
+    "board2": (True, True),
+    "board3": (False, False),
+    "board4": (False, False),
+}
+FAMILY, MODEL, CUSTOM = 3, 5, 0
+# The failing printer answers the upgrade information request with an error.
+FAILING = ["--fail", "upginfo:error"]
+FAILING_CODE, FAILING_TEXT = 14, "Communication Error"
+
+
+class Fleet:
+    def __init__(self, args, work, boards):
+        self.args = args
+        self.work = work
+        self.boards = boards
+        self.sims = {}  # (board, "usb"|"eth") -> (process, output path, environment or port)
+
+    def start(self, board, kind, extra=()):
+        out = os.path.join(self.work, "sim-%s-%s-%d.out" % (board, kind, len(self.sims)))
+        profile = ["--mode", "U1", "--package", self.package, "--family", str(FAMILY),
+                   "--model", str(MODEL), "--restart-ms", "50"] + list(extra)
+        if kind == "usb":
+            serial = "PR%s1" % board[-1]
+            argv = [self.args.prnsim] + profile + [
+                "--usb", "--device", "name=p,serial=%s,port=1" % serial]
+            pattern = r"USB bus ready: (.*)"
+        else:
+            argv = [self.args.prnsim, "--tcp", "0"] + profile
+            pattern = r"tcp 127\.0\.0\.1:(\d+)"
+        handle = open(out, "w")
+        proc = subprocess.Popen(argv, stdout=handle, stderr=subprocess.STDOUT,
+                                env=dict(os.environ, TMPDIR=self.work))
+        handle.close()
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            with open(out) as f:
+                found = re.search(pattern, f.read())
+            if found:
+                break
+            check(proc.poll() is None, "prnsim for %s %s ended early" % (board, kind))
+            time.sleep(0.02)
+        check(found, "prnsim for %s %s did not start" % (board, kind))
+        value = found.group(1)
+        if kind == "usb":
+            value = dict(word.split("=", 1) for word in value.split())
+        self.sims[(board, kind)] = (proc, out, value)
+
+    def start_all(self):
+        for board, (failing, network) in self.boards.items():
+            self.start(board, "usb", FAILING if failing else ())
+            if network:
+                self.start(board, "eth")
+
+    def stop(self, board, kind):
+        """Stops one printer and returns its report."""
+        proc, out, _ = self.sims.pop((board, kind))
+        proc.terminate()
+        proc.wait(timeout=10)
+        with open(out) as f:
+            return f.read()
+
+    def stop_all(self):
+        return {key: self.stop(*key) for key in list(self.sims)}
+
+    def board_dir(self, board):
+        return os.path.join(self.work, "boards", board)
+
+    def write_inventory(self):
+        hosts = {}
+        for board, (_, network) in self.boards.items():
+            home = self.board_dir(board)
+            host = dict(
+                ansible_connection="local",
+                ansible_python_interpreter=sys.executable,
+                ansible_become=False,
+                prnupgrade_work_dir=os.path.join(home, "work"),
+                prnupgrade_state_file=os.path.join(home, "state", "printers.json"),
+                prnupgrade_environment=self.sims[(board, "usb")][2],
+                prnupgrade_network_printers=[],
+            )
+            if network:
+                host["prnupgrade_network_printers"] = [
+                    "127.0.0.1:%s" % self.sims[(board, "eth")][2]]
+            if self.args.packages:
+                host.update(prnupgrade_install=True, prnupgrade_bin="/usr/bin/prnupgrade",
+                            prnupgrade_packages_dir=os.path.abspath(self.args.packages))
+            hosts[board] = host
+        # The controller (localhost) reads the common variables too.
+        inventory = {"all": {"children": {"printer_boards": {"hosts": hosts}}, "vars": dict(
+            prnupgrade_install=False,
+            prnupgrade_bin=self.args.prnupgrade,
+            prnupgrade_release="" if self.args.packages else self.release,
+            prnupgrade_prninfo=self.args.prninfo,
+            prnupgrade_results_dir=os.path.join(self.work, "results"),
+            prnupgrade_time_multiplier=0,
+            prnupgrade_family=FAMILY, prnupgrade_model=MODEL, prnupgrade_customization=CUSTOM,
+        )}}
+        # JSON is YAML: the inventory plugin reads it as it is.
+        with open(os.path.join(self.work, "inventory.yml"), "w") as f:
+            json.dump(inventory, f, indent=1)
+
+    def playbook(self, name, file, *extra, waves=(1, 1, 2)):
+        """Runs the playbook; returns (exit code, output, summary rows or None).
+        The rollouts run a canary, a wave of one and a wave of two boards."""
+        argv = ["ansible-playbook", "-i", os.path.join(self.work, "inventory.yml"),
+                "prnupgrade.fleet.upgrade",
+                "-e", json.dumps(dict(prnupgrade_file=file, prnupgrade_run_name=name,
+                                      prnupgrade_serial=list(waves),
+                                      prnupgrade_max_fail_percentage=0))] + list(extra)
+        start = time.monotonic()
+        done = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              text=True, env=self.ansible_env, timeout=300)
+        took = time.monotonic() - start
+        self.timings.append((name, took))
+        with open(os.path.join(self.work, "%s.out" % name), "w") as f:
+            f.write(done.stdout)
+        summary = os.path.join(self.work, "results", name, "summary.json")
+        rows = None
+        if os.path.exists(summary):
+            with open(summary) as f:
+                rows = json.load(f)
+        return done.returncode, done.stdout, rows
+
+    def setup(self):
+        mk = self.args.prnmkfile
+        self.package = os.path.join(self.work, "fw.psw")
+        run([mk, "package", "-o", self.package, "--gen", "2", "--release", "124",
+             "--family", str(FAMILY), "--model", str(MODEL), "--custom", str(CUSTOM)])
+        with open(self.package, "rb") as f:
+            data = bytearray(f.read())
+        data[-10] ^= 0x5A  # inside the checksummed data area
+        self.damaged = os.path.join(self.work, "damaged.psw")
+        with open(self.damaged, "wb") as f:
+            f.write(data)
+        self.release = run([self.args.prnupgrade, "--version"]).split(":", 1)[1].strip()
+
+        collections = os.path.join(self.work, "collections", "ansible_collections", "prnupgrade")
+        os.makedirs(collections)
+        os.symlink(os.path.abspath(self.args.collection), os.path.join(collections, "fleet"))
+        self.ansible_env = dict(
+            os.environ,
+            ANSIBLE_COLLECTIONS_PATH=os.path.join(self.work, "collections"),
+            ANSIBLE_HOME=os.path.join(self.work, "ansible-home"),
+            ANSIBLE_LOCAL_TEMP=os.path.join(self.work, "ansible-tmp"),
+            ANSIBLE_REMOTE_TEMP=os.path.join(self.work, "ansible-tmp"),
+            ANSIBLE_NOCOLOR="1", ANSIBLE_PIPELINING="1", ANSIBLE_RETRY_FILES_ENABLED="0",
+            ANSIBLE_LOCALHOST_WARNING="0", ANSIBLE_INVENTORY_UNPARSED_WARNING="0",
+            TMPDIR=self.work)
+        self.timings = []
+
+
+def run(argv):
+    return subprocess.run(argv, check=True, stdout=subprocess.PIPE, text=True).stdout
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def rows_of(rows, board):
+    return [row for row in rows if row["board"] == board]
+
+
+def recap_changed(output):
+    return {m.group(1): int(m.group(2))
+            for m in re.finditer(r"^(\S+)\s*: ok=\d+\s+changed=(\d+)", output, re.M)}
+
+
+def untouched(fleet, boards):
+    for board in boards:
+        check(not os.path.exists(fleet.board_dir(board)), "%s was touched" % board)
+
+
+def refused_files(fleet):
+    # A damaged file, and a good one meant for other printers than the
+    # inventory gives, stop the run on the controller.
+    for name, file, extra, text in [
+        ("damaged", fleet.damaged, [], "damaged.psw is refused: ERROR Checksum file"),
+        ("other-printers", fleet.package, ["-e", "prnupgrade_model=9"],
+         "fw.psw is for model 5; the inventory gives 9"),
+    ]:
+        code, out, rows = fleet.playbook(name, file, *extra)
+        check(code != 0, "%s: the run succeeded" % name)
+        check(text in re.sub(r"\s+", " ", out), "%s: no '%s' in\n%s" % (name, text, out))
+        check(rows is None, "%s: a board was reached" % name)
+        untouched(fleet, BOARDS)
+
+
+def check_mode(fleet):
+    code, out, rows = fleet.playbook("check", fleet.package, "--check", waves=[4])
+    check(code == 0, "check mode failed:\n" + out)
+    check(len(rows) == 5 and all(r["result"] == "would upgrade" for r in rows),
+          "check mode rows: %s" % rows)
+    check("fw.psw: firmware package release 124 for family 3, model 5" in out,
+          "check mode shows no file check")
+    for board in fleet.boards:
+        check(not os.path.exists(os.path.join(fleet.board_dir(board), "state")),
+              "check mode wrote the record of %s" % board)
+    for (board, kind), report in fleet.stop_all().items():
+        check("banks" not in report, "check mode: %s %s got banks:\n%s" % (board, kind, report))
+        if kind == "eth":
+            check(re.search(r"^prnsim: requests\s*$", report, re.M),
+                  "check mode: %s got requests:\n%s" % (board, report))
+
+
+def rollout_stops(fleet):
+    code, out, rows = fleet.playbook("first", fleet.package)
+    check(code != 0, "the rollout with a failing printer succeeded")
+    results = {(r["board"], r["link"]): r for r in rows}
+    for key in [("board1", "usb"), ("board2", "eth")]:
+        check(results[key]["result"] == "upgraded" and results[key]["exit_code"] == 0 and
+              results[key]["exit_text"] == "Operation Completed", "%s: %s" % (key, results[key]))
+    failing = results[("board2", "usb")]
+    check(failing["result"] == "failed" and failing["exit_code"] == FAILING_CODE and
+          failing["exit_text"] == FAILING_TEXT, "failing printer: %s" % failing)
+    check(0 < failing["duration"] < 60, "failing printer duration %s" % failing["duration"])
+    for board in ["board3", "board4"]:
+        check([r["result"] for r in rows_of(rows, board)] == ["not done"], "%s was run" % board)
+    untouched(fleet, ["board3", "board4"])
+    with open(os.path.join(fleet.work, "results", "first", "summary.txt")) as f:
+        text = f.read()
+    line = r"^board2\s+usb 0AE7\|0E15\|PR21\s+failed\s+%d\s+%s\s+\d+\.\d s$" % (
+        FAILING_CODE, FAILING_TEXT)
+    check(re.search(line, text, re.M), "summary text:\n" + text)
+    for board in ["board1", "board2"]:
+        log = os.path.join(fleet.work, "results", "first", board, "data.log")
+        check(os.path.exists(log), "no data.log of %s" % board)
+    with open(os.path.join(fleet.work, "results", "first", "board2", "data.log")) as f:
+        log = f.read()
+    check("Operation Completed" in log and FAILING_TEXT in log, "board2's data.log lacks a run")
+
+
+def rollout_finishes(fleet):
+    report = fleet.stop("board2", "usb")
+    check("banks" not in report, "failing printer:\n" + report)
+    fleet.start("board2", "usb")
+    fleet.write_inventory()
+    code, out, rows = fleet.playbook("second", fleet.package)
+    check(code == 0, "the second run failed:\n" + out)
+    results = {(r["board"], r["link"]): r["result"] for r in rows}
+    check(results == {("board1", "usb"): "current", ("board2", "usb"): "upgraded",
+                      ("board2", "eth"): "current", ("board3", "usb"): "upgraded",
+                      ("board4", "usb"): "upgraded"},
+          "second run: %s" % results)
+    for board in BOARDS:
+        check(os.path.exists(os.path.join(fleet.work, "results", "second", board, "data.log")),
+              "no data.log of %s" % board)
+
+    code, out, rows = fleet.playbook("third", fleet.package, waves=[4])
+    check(code == 0 and all(r["result"] == "current" for r in rows), "third run: %s" % rows)
+    changed = recap_changed(out)
+    check(all(changed[board] == 0 for board in BOARDS), "third run changed: %s" % changed)
+    for (board, kind), report in fleet.stop_all().items():
+        banks = re.search(r"^prnsim: banks (.*)$", report, re.M)
+        check(banks and banks.group(1) == "0:4096",
+              "%s %s was not upgraded exactly once:\n%s" % (board, kind, report))
+
+
+def installed_release():
+    done = subprocess.run(["dpkg-query", "-W", "-f", "${Status} ${Version}", "prnupgrade"],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return done.stdout.split()[-1] if done.stdout.startswith("install ok installed") else None
+
+
+def package_install(fleet):
+    # The board installs the package of its architecture from the folder; in
+    # check mode it would, and the program is not there yet to list the bus.
+    code, out, rows = fleet.playbook("package-check", fleet.package, "--check", waves=[1])
+    check(code == 0 and rows[0]["result"] == "no printers" and
+          "not installed yet" in rows[0]["exit_text"], "package check mode: %s\n%s" % (rows, out))
+    check(installed_release() is None, "check mode installed the package")
+    code, out, rows = fleet.playbook("package", fleet.package, waves=[1])
+    check(code == 0, "the run with the package failed:\n" + out)
+    check([r["result"] for r in rows] == ["upgraded"], "package run: %s" % rows)
+    check(installed_release() == fleet.release, "installed: %s" % installed_release())
+    check(os.path.exists("/lib/udev/rules.d/60-prnupgrade.rules"), "no udev rules")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile", "collection"]:
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--packages", help="instead: one board installs the package from this "
+                        "folder (as root; removed again unless it was installed before)")
+    args = parser.parse_args()
+    for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile"]:
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    work = tempfile.mkdtemp(prefix="fleet-")
+    fleet = Fleet(args, work, {"board1": (False, False)} if args.packages else BOARDS)
+    ok = False
+    was_installed = installed_release()
+    try:
+        fleet.setup()
+        fleet.start_all()
+        fleet.write_inventory()
+        if args.packages:
+            check(was_installed is None, "prnupgrade is installed already: remove it first")
+            package_install(fleet)
+        else:
+            for step in [refused_files, check_mode]:
+                step(fleet)
+            fleet.start_all()
+            fleet.write_inventory()
+            rollout_stops(fleet)
+            rollout_finishes(fleet)
+        ok = True
+    finally:
+        fleet.stop_all()
+        if args.packages and was_installed is None and installed_release():
+            subprocess.run(["dpkg", "--purge", "prnupgrade"], stdout=subprocess.DEVNULL)
+        for name, took in fleet.timings:
+            print("%-16s %5.1f s" % (name, took))
+        if ok and not args.keep:
+            shutil.rmtree(work)
+        else:
+            print("work folder kept: " + work)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,64 @@
+#!/usr/bin/python3
+"""The board side of the fleet module where the rollout test cannot reach it
+cheaply: a printer run that never ends, and the record of upgraded printers."""
+
+import importlib.util
+import json
+import os
+import sys
+import tempfile
+import time
+import unittest
+
+MODULE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "deploy", "ansible",
+                      "plugins", "modules", "printer_upgrade.py")
+spec = importlib.util.spec_from_file_location("printer_upgrade", MODULE)
+printer_upgrade = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(printer_upgrade)
+
+
+class RunTest(unittest.TestCase):
+    def test_a_run_past_its_time_is_stopped_with_its_children(self):
+        with tempfile.TemporaryDirectory() as work:
+            marker = os.path.join(work, "child-alive")
+            # The child of the run outlives a plain kill of the shell.
+            script = "(sleep 2; touch %s) & sleep 30" % marker
+            start = time.monotonic()
+            code, _, seconds = printer_upgrade.run(["sh", "-c", script], work, dict(os.environ), 1)
+            self.assertIsNone(code)
+            self.assertTrue(1 <= seconds < 10, seconds)
+            self.assertLess(time.monotonic() - start, 10)
+            time.sleep(2.5)
+            self.assertFalse(os.path.exists(marker), "a child of the stopped run went on")
+
+    def test_exit_text_is_the_last_line_printed(self):
+        with tempfile.TemporaryDirectory() as work:
+            code, text, _ = printer_upgrade.run(
+                ["sh", "-c", "printf 'OPERATION FAILURE\\n\\nDevice not found\\n\\n'; exit 15"],
+                work, dict(os.environ), 10)
+            self.assertEqual((code, printer_upgrade.last_line(text)), (15, "Device not found"))
+
+
+class RecordTest(unittest.TestCase):
+    def test_record_survives_a_round_trip_and_leaves_no_temporary_file(self):
+        with tempfile.TemporaryDirectory() as work:
+            path = os.path.join(work, "printers.json")
+            self.assertEqual(printer_upgrade.load_record(path), {})
+            printers = {"usb:0AE7|0E15|PR0011": {"release": "124", "time": 1}}
+            printer_upgrade.save_record(path, printers)
+            self.assertEqual(printer_upgrade.load_record(path), printers)
+            self.assertEqual(os.listdir(work), ["printers.json"])
+
+    def test_a_damaged_record_is_refused_not_taken_as_empty(self):
+        # Taken as empty, it would have every printer upgraded again.
+        with tempfile.TemporaryDirectory() as work:
+            path = os.path.join(work, "printers.json")
+            for content in ['{"printers": {"usb:x": ', '[1, 2]', '{"printers": []}']:
+                with open(path, "w") as f:
+                    f.write(content)
+                with self.assertRaises(printer_upgrade.RecordError, msg=content):
+                    printer_upgrade.load_record(path)
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main())

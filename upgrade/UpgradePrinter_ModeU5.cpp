@@ -1,0 +1,259 @@
+#include "upgrade/UpgradePrinter_ModeU5.h"
+
+#include "comm/ComPort.h"
+#include "common/CmdConsole.h"
+#include "common/Log.h"
+#include "files/PSWComponents.h"
+
+namespace {
+
+const char* const FN_PSW1 = "StartUpgrade_PSW1";
+const char* const FN_PSW2 = "StartUpgrade_PSW2";
+const char* const FN_SEND = "SendFW";
+const char* const FN_CODE = "SendBankFlashCODE";
+const char* const FN_DATA = "SendBankFlashDATA";
+
+constexpr unsigned ALL_ONES = 0xFFFFFFFFu;
+constexpr unsigned ANSWER_BUFFER = 8192;
+constexpr int DATA_ANSWER_TIMEOUT_RX = 5000;
+constexpr int64_t DATA_ANSWER_WAIT_MS = 60000;
+
+struct DataAnswer {
+    unsigned char byte;
+    const char* text;  // none for the bank programmed
+};
+
+const DataAnswer kDataAnswers[] = {
+    {0xAA, nullptr},          {0x33, "ID Module Error"},     {0x44, "Module Error"},
+    {0x66, "Ram Error"},      {0x77, "Program Flash Error"}, {0x88, "Clear Flash Error"},
+    {0x99, "Checksum Error"},
+};
+
+const DataAnswer* FindDataAnswer(const unsigned char* bytes, unsigned length) {
+    for (unsigned i = 0; i < length; ++i) {
+        for (const DataAnswer& a : kDataAnswers) {
+            if (a.byte == bytes[i]) return &a;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+UpgradePrinter_ModeU5::UpgradePrinter_ModeU5(int components, int timeMultiplier)
+    : UpgradePrinter(components, timeMultiplier) {
+    iModeNumber = 5;
+}
+
+bool UpgradePrinter_ModeU5::StartUpgrade_PSW1(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
+                                              CommPortSettings& settings, void* reserved1,
+                                              void* reserved2, PSWComponents& /*components*/) {
+    Log::WriteLog(FN_PSW1, "START Upgrade PSW1");
+    if (!FirmwareEnabled()) {
+        Log::WriteLog(FN_PSW1, "Upgrade FW not enabled in command line arguments ");
+        return false;
+    }
+    Log::WriteLog(FN_PSW1, "Send Fw...");
+    bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
+    // Service scripts search for this line as it has always been written.
+    Log::WriteLog(FN_PSW1, "Send FW:{0}");
+    return result;
+}
+
+bool UpgradePrinter_ModeU5::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
+                                              CommPortSettings& settings, void* reserved1,
+                                              void* reserved2, PSWComponents& components) {
+    Log::WriteLog(FN_PSW2, "START Upgrade PSW2");
+    components.ConvertModulesBeforeToAfter();
+    // The module download after the firmware needs the identifiers the
+    // printer had before it restarted.
+    port.BackupPortInfo();
+    FirmwareImage image;
+    // A broken image stops the upgrade before anything is sent.
+    if (FirmwareToBeSent(components) && !TakeFirmwareImage(port, psw, CODE_BANKS, FN_SEND, image)) {
+        return false;
+    }
+
+    if (ModulesEnabled()) {
+        FilterModulesByMask(components);
+        if (!SendAllModules(port, psw, components, reserved1, 10000, true, false)) {
+            Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
+            return false;
+        }
+    } else {
+        Log::WriteLog(FN_PSW2, "Upgrade Before Modules not enabled in command line arguments ");
+    }
+
+    if (!FirmwareEnabled()) {
+        Log::WriteLog(FN_PSW2, "Upgrade FW not enabled in command line arguments ");
+    } else if (components.HasComponent(PSWCOMP_FW)) {
+        Log::WriteLog(FN_PSW2, "Send Fw...");
+        bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
+        Log::WriteLogP(FN_PSW2, "Send FW:%d", result ? 1 : 0);
+        if (!result) {
+            Log::WriteLog(FN_PSW2, "Programming SW NOT OK!");
+            return false;
+        }
+        Log::WriteLog(FN_PSW2, "Programming OK!");
+        CmdConsole::WriteToConsoleString("%s", "Programming OK!");
+        Pause(8000);
+        if (components.HasAfterModules()) {
+            Log::WriteLog(FN_PSW2, "Wait before starting modules upgrade!");
+            Pause(10000);
+        }
+    } else {
+        Log::WriteLog(FN_PSW2, "Skip Fw...");
+    }
+
+    if (!ModulesEnabled()) {
+        Log::WriteLog(FN_PSW2, "Upgrade After Modules not enabled in command line arguments ");
+        return true;
+    }
+    port.RestoreportInfo();
+    FilterModulesByMask(components);
+    if (!SendAllModules(port, psw, components, reserved1, 10000, false, true)) {
+        Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
+        return false;
+    }
+    return true;
+}
+
+bool UpgradePrinter_ModeU5::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PSWFile& psw,
+                                   CommPortSettings& /*settings*/, void* /*reserved1*/,
+                                   void* reserved2) {
+    FirmwareImage image;
+    if (!TakeFirmwareImage(port, psw, CODE_BANKS, FN_SEND, image)) return false;
+    bool sameVersion = false;
+    if (!PrepareFirmwareTransfer(port, psw, FN_SEND, kReOpenAndGoOn, sameVersion)) return false;
+
+    std::vector<unsigned char*> code = CutBanks(image, 0, CODE_BANKS);
+    unsigned long sum1 = 0;
+    unsigned long sum2 = 0;
+    GetCheckSumBanks(code, image.bankSize, sum1, sum2);
+    if (!SendBankFlashCODE(port, code, image.bankSize, sum1, sum2, false, reserved2)) {
+        Log::WriteLog(FN_SEND, "Upgrade Error");
+        return false;
+    }
+
+    Pause(1000);
+    port.Close();
+    static const ReOpenRetry kAfterCode = {
+        9, 2000, true, true, "ReOpen Error. Num max Retry found. Throw Error", false};
+    ReOpenWithRetries(port, FN_SEND, kAfterCode);
+
+    for (int b = CODE_BANKS; b < image.numBanks; ++b) {
+        std::vector<unsigned char*> one = CutBanks(image, b, 1);
+        GetCheckSumBanks(one, image.bankSize, sum1, sum2);
+        if (!SendBankFlashDATA(port, one[0], image.bankSize, sum1, sum2, false, reserved2, b,
+                               image.numBanks, b == image.numBanks - 1)) {
+            Log::WriteLog(FN_SEND, "Upgrade Error");
+            return false;
+        }
+    }
+    Pause(1000);
+    port.Close();
+    return true;
+}
+
+bool UpgradePrinter_ModeU5::SendBankFlashCODE(CComPort& port, std::vector<unsigned char*>& banks,
+                                              int bankSize, unsigned long sum1, unsigned long sum2,
+                                              bool /*unused*/, void* /*reserved*/) {
+    // Where the printer is plugged in, to find it after its restart.
+    port.SaveLocationCurrentDevice();
+    {
+        BankWindow window(port);
+        Log::WriteLog(FN_CODE, "Sending command to start upgrade...");
+        if (!WriteAll(port, StartCommand(0, CODE_BANKS - 1))) {
+            Log::WriteLog(FN_CODE, "Communication Error! exit...");
+            return false;
+        }
+        for (int i = 1; i <= CODE_BANKS; ++i) {
+            int percent = 100 * i / CODE_BANKS;
+            CmdConsole::WriteToConsoleString("Sending bank...%d/%d (%d%%)", i, CODE_BANKS, percent);
+            Log::WriteLogP(FN_CODE, "Sending bank...%d/%d (%d%%)", i, CODE_BANKS, percent);
+            if (!WriteBank(port, banks[static_cast<size_t>(i - 1)], bankSize)) {
+                Log::WriteLog(FN_CODE, "Communication Error! exit...");
+                return false;
+            }
+        }
+        Log::WriteLog(FN_CODE, "Sending command to program Flash...");
+        if (!WriteAll(port, ProgramCommand(0, CODE_BANKS - 1, sum1, sum2))) {
+            Log::WriteLog(FN_CODE, "Communication Error! exit...");
+            return false;
+        }
+    }
+    if (port.iPortType == COMMPORT_USB) {
+        Log::WriteLog(FN_CODE, "Different version: Wait printer reset...");
+        WaitPrinterRestart(port, FN_CODE, "Different version: Printer reset...");
+        Pause(2000);
+        port.RestoreAddrNumFrmLocatio();
+        return true;
+    }
+    Log::WriteLog(FN_CODE, "Com or Eth port: Wait then exit..");
+    Pause(30000);
+    return true;
+}
+
+bool UpgradePrinter_ModeU5::SendBankFlashDATA(CComPort& port, unsigned char* bank, int bankSize,
+                                              unsigned long sum1, unsigned long sum2,
+                                              bool /*unused*/, void* /*reserved*/, int bankIndex,
+                                              int numBanks, bool isLast) {
+    {
+        BankWindow window(port);
+        Log::WriteLog(FN_DATA, "Sending command to start upgrade...");
+        if (!WriteAll(port, StartCommand(bankIndex, bankIndex))) {
+            Log::WriteLog(FN_DATA, "Communication Error! exit...");
+            return false;
+        }
+        Log::WriteLogP(FN_DATA, "Sending bank...%d/%d (%d%%)", bankIndex + 1, numBanks,
+                       100 * (bankIndex + 1) / numBanks);
+        if (!WriteBank(port, bank, bankSize)) {
+            Log::WriteLog(FN_DATA, "Communication Error! exit...");
+            return false;
+        }
+        Log::WriteLog(FN_DATA, "Sending command to program Flash...");
+        if (!WriteAll(port, ProgramCommand(bankIndex, bankIndex, sum1, sum2))) {
+            Log::WriteLog(FN_DATA, "Communication Error! exit...");
+            return false;
+        }
+    }
+    Pause(1000);
+    if (!isLast) return WaitDataBankAnswer(port);
+    if (port.iPortType != COMMPORT_USB) {
+        Log::WriteLog(FN_DATA, "Wait than exit...");
+        return true;
+    }
+    Log::WriteLog(FN_DATA, "Different version: Wait printer reset...");
+    WaitPrinterRestart(port, FN_DATA, "Different version: Printer reset... Done");
+    return true;
+}
+
+bool UpgradePrinter_ModeU5::WaitDataBankAnswer(CComPort& port) {
+    int savedTimeout = port.GetTimeoutRX();
+    port.SetTimeoutRX(DATA_ANSWER_TIMEOUT_RX);
+    Log::WriteLog(FN_DATA, "Waiting Answer...");
+    std::vector<unsigned char> answer(ANSWER_BUFFER);
+    const uint64_t start = NowMs();
+    const DataAnswer* found = nullptr;
+    while (found == nullptr) {
+        uint64_t readStart = NowMs();
+        unsigned err = 0;
+        unsigned got = port.Read(answer.data(), ANSWER_BUFFER, &err);
+        bool empty = got == 0 || got == ALL_ONES || got > ANSWER_BUFFER;
+        if (!empty) {
+            Log::WriteLogP(FN_DATA, "Read Answer len: %u", got);
+            found = FindDataAnswer(answer.data(), got);
+            if (found != nullptr) break;
+        }
+        if (NowMs() - start >= static_cast<uint64_t>(Scaled(DATA_ANSWER_WAIT_MS))) {
+            port.SetTimeoutRX(savedTimeout);
+            Log::WriteLog(FN_DATA, "Wait Answer Error");
+            return false;
+        }
+        if (empty) AfterEmptyRead(readStart);
+    }
+    port.SetTimeoutRX(savedTimeout);
+    if (found->text == nullptr) return true;
+    Log::WriteLogP(FN_DATA, "Answer Error(0x%02x) : %s", found->byte, found->text);
+    return false;
+}
