@@ -1,6 +1,8 @@
 #include "app/Dispatch.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -19,6 +21,8 @@
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
 #include "operations/PrinterComm.h"
+#include "operations/Tamper.h"
+#include "protocol/ProtocollFields.h"
 #include "protocol/ToolsData.h"
 
 namespace {
@@ -35,14 +39,6 @@ int Finish(int code) {
 int Fail(int code, const char* message) {
     CmdConsole::WriteToConsoleString("%s", message);
     return Finish(code);
-}
-
-// The printer operations are added one by one; until one exists, a run that
-// reaches it fails as a communication error rather than pretending success.
-int NotAvailable(const char* operation) {
-    Log::WriteLogP("main", "%s is not available in this build", operation);
-    CmdConsole::WriteToConsoleString("%s is not available in this build\n", operation);
-    return Finish(EXIT_COMMUNICATION);
 }
 
 // The attached printers, one "VID|PID|SERIAL" line each (for "-d ANY").
@@ -97,29 +93,62 @@ int ParseLink(ProgramSettings& s, CommPortSettings& link) {
     return 0;
 }
 
-// The link object of the kind the settings name, made once for the run.
-std::unique_ptr<CComPort> MakeLink(const ProgramSettings& s) {
-    switch (s.commPortType) {
+// The link object of the kind parse_type chose.
+std::unique_ptr<CComPort> MakeLink(COMMPORTTYPE kind, int timem) {
+    switch (kind) {
         case COMMPORT_ETH:
             return std::make_unique<CComPortEth>();
         case COMMPORT_USB:
-            return std::make_unique<CComPortUsb>(s.timem);
+            return std::make_unique<CComPortUsb>(timem);
         default:
             return std::make_unique<CComPortRs232>();
     }
 }
 
-// The end of a file operation: its result, mapped when it failed.
-int FinishOperation(bool done, OperationKind kind, const char* errorFormat,
-                    const PrinterComm& comm) {
-    if (done) {
-        CmdConsole::WriteToConsoleString("%s", "OPERATION SUCCESS\n");
+// The tool's answer lines: a two-digit count, then one line per slot.
+void PrintToolLines(const char* lines) {
+    if (lines == nullptr) return;
+    const char digits[3] = {lines[0], lines[1], '\0'};
+    int count = atoi(digits);
+    for (int i = 0; i < count; ++i) {
+        CmdConsole::WriteToConsoleString(
+            "%s", lines + 2 + static_cast<size_t>(i) * ProtocollFields::TOOL_LINE_SLOT);
+    }
+}
+
+// End of a file operation on the printer: its verdict and the exit code.
+int Outcome(bool ok, OperationKind kind, const PrinterComm& comm, const char* errorFormat) {
+    if (ok) {
+        CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
         return Finish(EXIT_OK);
     }
     int code = MapPrinterError(kind, comm.iErrorCode);
     CmdConsole::WriteToConsoleString(errorFormat, code, comm.iErrorCode);
-    CmdConsole::WriteToConsoleString("%s", "OPERATION FAILURE\n");
+    CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
     return Finish(code);
+}
+
+int RunAntiTamper(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPortSettings& link) {
+    long size = -1;
+    std::unique_ptr<unsigned char[]> data = GenericFunctions::readfile(s.filename, size);
+    if (!data || size < 0) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
+    char release[CTamper::RELEASE_SIZE] = {};
+    if (!CTamper::GetUpgradeFileForTamperVersion(data.get(), size, release)) {
+        return Fail(EXIT_FILE_ERROR, "Wrong Tamper upgrade file\n");
+    }
+    // Only a name taken from the device list keeps the serial text's case.
+    if (strstr(link.szUsbDevice, "tamper") == nullptr) {
+        return Fail(EXIT_DEVICE_NOT_COMPATIBLE, "Wrong Device to upgrade\n");
+    }
+    bool ok = comm.PrnCom_WriteBinaryUpgradeFileTaper(port, data.get(), size, &link);
+    return Outcome(ok, OperationKind::AntiTamper, comm, "Upgrade Module Error %d (%d)");
+}
+
+int RunZpdScript(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPortSettings& link) {
+    CZPDFormat script;
+    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
+    bool ok = comm.PrnCom_WriteZPDFile(port, &script, &link);
+    return Outcome(ok, OperationKind::ZpdScript, comm, "Send ZPD file Error %d (%d)");
 }
 
 int RunTool(ProgramSettings& s) {
@@ -139,9 +168,21 @@ int RunTool(ProgramSettings& s) {
     } else if (s.toolnumber != 1 && s.toolnumber != 2) {
         return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
     }
+    if (fileSize > INT32_MAX) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
     CommPortSettings link;
     if (int code = ParseLink(s, link)) return code;
-    return NotAvailable("Printer tool execution");
+    PrinterComm comm(s.upg_components, s.timem);
+    std::unique_ptr<CComPort> port = MakeLink(s.commPortType, s.timem);
+    std::unique_ptr<char[]> lines;
+    if (!comm.PrnComExecToolOnPrinter(port.get(), &link, s.toolnumber, s.toolid,
+                                      ToolsData::GetToolTimeout(s.toolnumber, s.toolid),
+                                      fileData.get(), static_cast<int>(fileSize), lines)) {
+        int code = MapPrinterError(OperationKind::Tool, comm.iErrorCode);
+        CmdConsole::WriteToConsoleString("Execute Tool Error %d (%d)", code, comm.iErrorCode);
+        return Finish(code);
+    }
+    PrintToolLines(lines.get());
+    return Finish(EXIT_OK);
 }
 
 int RunFileOperation(ProgramSettings& s) {
@@ -158,7 +199,13 @@ int RunFileOperation(ProgramSettings& s) {
     }
     CommPortSettings link;
     if (int code = ParseLink(s, link)) return code;
-    if (s.printerversion) return NotAvailable("Setup read");
+    PrinterComm comm(s.upg_components, s.timem);
+    std::unique_ptr<CComPort> port = MakeLink(s.commPortType, s.timem);
+    if (s.printerversion) {
+        // The header is printed when it came; the run ends well either way.
+        comm.PrnCom_ReadSetupData(port.get(), &link);
+        return Finish(EXIT_OK);
+    }
     std::vector<char> info(INFO_TEXT_SIZE, '\0');
     if (s.isMod) {
         ModuleData module;
@@ -167,10 +214,8 @@ int RunFileOperation(ProgramSettings& s) {
         }
         module.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("MODULE INFO:\n%s\n#######\n", info.data());
-        PrinterComm comm(s.upg_components, s.timem);
-        std::unique_ptr<CComPort> port = MakeLink(s);
-        bool done = comm.PrnCom_WriteModule(port.get(), &module, &link, nullptr);
-        return FinishOperation(done, OperationKind::Module, "Upgrade Module Error %d (%d)", comm);
+        bool ok = comm.PrnCom_WriteModule(port.get(), &module, &link, nullptr);
+        return Outcome(ok, OperationKind::Module, comm, "Upgrade Module Error %d (%d)");
     }
     if (s.isPswPfw) {
         PSWFile package;
@@ -179,15 +224,11 @@ int RunFileOperation(ProgramSettings& s) {
         }
         package.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
-        PrinterComm comm(s.upg_components, s.timem);
-        std::unique_ptr<CComPort> port = MakeLink(s);
-        bool done = comm.PrnCom_UpgradePrinter(port.get(), &package, &link, &package.components);
-        return FinishOperation(done, OperationKind::Package, "Upgrade Printer Error %d (%d)", comm);
+        bool ok = comm.PrnCom_UpgradePrinter(port.get(), &package, &link, &package.components);
+        return Outcome(ok, OperationKind::Package, comm, "Upgrade Printer Error %d (%d)");
     }
-    if (s.isBin && s.tampermode) return NotAvailable("Anti-tamper upgrade");
-    CZPDFormat script;
-    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
-    return NotAvailable("ZPD script run");
+    if (s.isBin && s.tampermode) return RunAntiTamper(s, comm, port.get(), link);
+    return RunZpdScript(s, comm, port.get(), link);
 }
 
 }  // namespace

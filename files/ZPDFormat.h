@@ -8,6 +8,8 @@
 
 #include "files/ZPDElement.h"
 
+class CComPort;
+
 // A ZPD script (.zpd): a signed, checksummed text of byte strings to send,
 // answers to wait for, resets and pauses, bound to one device identifier.
 class CZPDFormat {
@@ -26,6 +28,10 @@ class CZPDFormat {
     static constexpr const char* MARKER_OPSLEEPMSEC = "#>[OP_SLEEPMSEC]";
     static constexpr const char* MARKER_ENDZPD = "#>ZPDEND";
 
+    // Results of ManageElement besides 0 and a printer's own error code.
+    static constexpr int ELEMENT_UNKNOWN = 11;
+    static constexpr int ELEMENT_FAILED = 13;
+
     CZPDFormat() = default;
     CZPDFormat(const CZPDFormat&) = delete;
     CZPDFormat& operator=(const CZPDFormat&) = delete;
@@ -42,6 +48,11 @@ class CZPDFormat {
                                         std::unique_ptr<unsigned char[]>& bytes);
     // Sum of the byte values, CR and LF left out; 0 for a length below 1.
     static uint32_t GetZPDStringChecksum(const char* text, int64_t length);
+
+    // Carries out element index on the open link: 0 when done, else
+    // ELEMENT_FAILED, ELEMENT_UNKNOWN or the error code of the printer's
+    // error answer.
+    int ManageElement(CComPort* port, size_t index);
 
     uint32_t uiDeviceGSI = 0;
     std::string strDeviceRelease;

@@ -1,7 +1,9 @@
 #include "operations/PrinterComm.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "comm/ComPort.h"
 #include "comm/CommPortSettings.h"
@@ -56,7 +58,10 @@ bool OpenEth(CComPort* link, CommPortSettings* settings) {
 }  // namespace
 
 PrinterComm::PrinterComm(int components, int timeMultiplier)
-    : iErrorCode(0), timem(timeMultiplier), iComponentMask(components) {}
+    : iErrorCode(0),
+      timem(timeMultiplier),
+      iComponentMask(components),
+      fnPause([](unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {}
 
 bool PrinterComm::ExtractUsbParamsFromName(const char* name, char* vendor, char* product,
                                            char* serial) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 
 class CComPort;
 class CommPortSettings;
+class CZPDFormat;
 class ModuleData;
 class PSWComponents;
 class PSWFile;
@@ -46,10 +49,34 @@ class PrinterComm {
     bool PrnCom_WriteModule(CComPort* link, ModuleData* module, CommPortSettings* settings,
                             void* reserved);
 
+    // Plays a loaded ZPD script on the printer that its device identifier names.
+    bool PrnCom_WriteZPDFile(CComPort* link, CZPDFormat* script, CommPortSettings* settings);
+
+    // Sends a 32768-byte image to the printer's anti-tamper module.
+    bool PrnCom_WriteBinaryUpgradeFileTaper(CComPort* link, const unsigned char* data, long size,
+                                            CommPortSettings* settings);
+
+    // Runs tool (toolnumber, toolid) inside the printer, waiting up to
+    // timeoutMs for its answer. On success answer holds the tool's lines
+    // (two decimal digits of count, then one line per 128 bytes from byte 2),
+    // or nothing when the printer sent none.
+    bool PrnComExecToolOnPrinter(CComPort* link, CommPortSettings* settings, int toolnumber,
+                                 int toolid, int timeoutMs, const unsigned char* fileData,
+                                 int fileSize, std::unique_ptr<char[]>& answer);
+
+    // Fetches the printer's setup header and prints it to standard output.
+    bool PrnCom_ReadSetupData(CComPort* link, CommPortSettings* settings);
+
+    // Connection test: two protocol-version exchanges, the link reopened between them.
+    bool Test(CComPort* link, CommPortSettings* settings);
+
     int iErrorCode;
     int timem;
     int iComponentMask;
     // Where the serial ports' device entries are looked up to tell the
     // printer's USB virtual serial port (another tree in tests).
     const char* szTtyClassDir = "/sys/class/tty/";
+    // Every fixed pause of the operations goes through here, so that tests
+    // can record them instead of sleeping.
+    std::function<void(unsigned ms)> fnPause;
 };

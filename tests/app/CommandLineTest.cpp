@@ -214,9 +214,9 @@ TEST(CommandLine, ScreenLogInterleavesWithTheConsole) {
     EXPECT_FALSE(testsupport::FileExists(dir.file("data.log")));
 }
 
-// Operations that are not part of this build yet must fail, never pretend success.
-TEST(CommandLine, PendingOperationsEndAsCommunicationError) {
+// A tool on a device that is no serial port: the link does not open.
+TEST(CommandLine, ToolOnADeviceThatDoesNotOpenIsNotFound) {
     ProgramResult tool = RunCli({"-v", "-rtool", "2-1", "-t", "ser", "-d", "/dev/null:9600:NONE"});
-    EXPECT_EQ(tool.exitCode, 14);
-    EXPECT_TRUE(Contains(tool.out, "Communication Error\n"));
+    EXPECT_EQ(tool.exitCode, 15);
+    EXPECT_TRUE(Contains(tool.out, "Execute Tool Error 15 (6)\nDevice not found\n")) << tool.out;
 }
