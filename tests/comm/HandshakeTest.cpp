@@ -95,19 +95,6 @@ TEST(EthHandshake, SilentPrinterFailsAfterFifteenAttempts) {
     EXPECT_EQ(Count(report, " ESCPOS_SV"), 8u) << report;
 }
 
-TEST(EthHandshake, OverTcpToPrnsim) {
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--gsi-ext", "0x0301"})) << sim.Output();
-    CComPortEth link;
-    link.SetPauseFunction([](int) {});  // no close pause at the end
-    char host[] = "127.0.0.1";
-    ASSERT_TRUE(link.Init(host, PortOf(sim)));
-    ASSERT_TRUE(link.Open());
-    unsigned long gsi = 0;
-    ASSERT_TRUE(link.HandshakeCommunication(&gsi));
-    EXPECT_EQ(gsi, 0x0301u);
-}
-
 TEST(HandshakeExchange, FailsWhenTheExtendedWordOrTheReleaseIsMissing) {
     ScriptedLink noWord;
     noWord.reads = {"\xff", ""};
