@@ -1,52 +1,16 @@
-// The prnsim program: its command line and its transports, run as a process.
-#include <arpa/inet.h>
+// prnsim as a process: scripted answers, refusals, and the files it writes
+// of what arrived (the end-to-end tests read them).
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "sim/DiscoveryResponder.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
-
-namespace {
 
 using testsupport::ReadWholeFile;
 using testsupport::SimProcess;
 using testsupport::TempDir;
-
-}  // namespace
-
-TEST(Prnsim, DiscoveryAnswerCarriesTheName) {
-    SimProcess sim;
-    if (!sim.Start({PRNSIM_BIN, "--discovery", "--name", "Kitchen", "--discovery-repeat", "2"})) {
-        GTEST_SKIP() << "UDP port 15000 is taken on this machine: " << sim.Output();
-    }
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(15000);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string noise = "hello";
-    std::string query = "<VN><STSMOQ><NAME>";
-    sendto(fd, noise.data(), noise.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-    sendto(fd, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-    int answers = 0;
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 500) <= 0) break;
-        char buf[256];
-        ssize_t n = recv(fd, buf, sizeof(buf), 0);
-        ASSERT_GT(n, 0);
-        EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), "<VN><STSMOA><NAME>=Kitchen;");
-        ++answers;
-    }
-    close(fd);
-    EXPECT_EQ(answers, 2);
-}
 
 TEST(Prnsim, ScriptAnswersRecordAndToolFiles) {
     TempDir dir;
