@@ -26,7 +26,4 @@ inline size_t Count(const std::string& text, const std::string& part) {
 }
 
 // The TCP port a prnsim started with "--tcp 0" announced.
-inline int PortOf(const testsupport::SimProcess& sim) {
-    std::string where = sim.Announced("tcp");
-    return std::stoi(where.substr(where.find(':') + 1));
-}
+inline int PortOf(const testsupport::SimProcess& sim) { return sim.TcpPort(); }

@@ -1,10 +1,8 @@
 // The identification handshake: against prnsim over a pseudo-terminal and
 // over TCP, and its failure branches against a scripted link.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,23 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using testsupport::SimProcess;
-
-double CpuSeconds() {
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-void Measure(const char* what, Clock::duration took, double cpu = -1) {
-    long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
-    if (cpu >= 0) {
-        printf("[ MEASURE  ] %s: %lld ms wall, %.3f s CPU\n", what, ms, cpu);
-    } else {
-        printf("[ MEASURE  ] %s: %lld ms\n", what, ms);
-    }
-    ::testing::Test::RecordProperty(what, static_cast<int>(ms));
-}
 
 // A serial link on prnsim's pseudo-terminal.
 struct SerialToSim {
@@ -68,9 +49,7 @@ TEST(SerialHandshake, PlainAndExtendedIdentification) {
         SerialToSim s;
         ASSERT_TRUE(s.Start({c.option, c.value})) << s.sim.Output();
         unsigned long gsi = 0;
-        Clock::time_point start = Clock::now();
         ASSERT_TRUE(s.link.HandshakeCommunication(&gsi));
-        if (c.gsi == 0x0112) Measure("serial handshake", Clock::now() - start);
         EXPECT_EQ(gsi, c.gsi);
         std::string report = s.sim.Stop();
         EXPECT_NE(report.find(c.requests), std::string::npos) << report;
@@ -82,11 +61,9 @@ TEST(SerialHandshake, SilentPrinterFailsAfterFiveAttempts) {
     ASSERT_TRUE(s.Start({"--silent"})) << s.sim.Output();
     s.link.SetTimeoutRX(s.link.GetTimeoutRX() * 2);  // as the link is opened for an operation
     unsigned long gsi = 77;
-    double cpuBefore = CpuSeconds();
     Clock::time_point start = Clock::now();
     EXPECT_FALSE(s.link.HandshakeCommunication(&gsi));
     Clock::duration took = Clock::now() - start;
-    Measure("silent serial handshake", took, CpuSeconds() - cpuBefore);
     EXPECT_EQ(gsi, 77u);
     EXPECT_GE(took, std::chrono::milliseconds(4 * 1500 + 5 * 2000));
     std::string report = s.sim.Stop();
@@ -116,21 +93,6 @@ TEST(EthHandshake, SilentPrinterFailsAfterFifteenAttempts) {
     std::string report = sim.Stop();
     EXPECT_EQ(Count(report, " GSI"), 15u) << report;
     EXPECT_EQ(Count(report, " ESCPOS_SV"), 8u) << report;
-}
-
-TEST(EthHandshake, OverTcpToPrnsim) {
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--gsi-ext", "0x0301"})) << sim.Output();
-    CComPortEth link;
-    link.SetPauseFunction([](int) {});  // no close pause at the end
-    char host[] = "127.0.0.1";
-    ASSERT_TRUE(link.Init(host, PortOf(sim)));
-    Clock::time_point start = Clock::now();
-    ASSERT_TRUE(link.Open());
-    unsigned long gsi = 0;
-    ASSERT_TRUE(link.HandshakeCommunication(&gsi));
-    Measure("network open and handshake", Clock::now() - start);
-    EXPECT_EQ(gsi, 0x0301u);
 }
 
 TEST(HandshakeExchange, FailsWhenTheExtendedWordOrTheReleaseIsMissing) {

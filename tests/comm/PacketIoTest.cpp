@@ -36,59 +36,38 @@ bool ReferenceComplete(const std::string& data) {
 
 }  // namespace
 
-TEST(ReadProtocollData, AnswerWithoutDataBytesEndsAtFirstEtxAndKeepsWhatFollows) {
-    ScriptedLink link;
-    link.reads = {"\x02<C1>", "<100>\x03tail"};
-    int size = -1;
-    EXPECT_EQ(Read(link, &size), "\x02<C1><100>\x03tail");
-    EXPECT_EQ(size, 15);
-    EXPECT_EQ(link.readCalls, 2);
-    EXPECT_EQ(link.lastReadAsked, 1024u);
-}
-
-TEST(ReadProtocollData, EtxInsideDataBytesDoesNotEndTheAnswer) {
-    ScriptedLink link;
-    link.reads = {"\x02<C40>" + OPEN + "\x03\x03", "\x03" + CLOSE.substr(0, 5), CLOSE.substr(5),
-                  "<X>", "\x03"};
-    int size = 0;
-    std::string answer = Read(link, &size);
-    EXPECT_EQ(link.readCalls, 5);
-    EXPECT_EQ(answer.back(), '\x03');
-    EXPECT_EQ(static_cast<size_t>(size), answer.size());
-}
-
-TEST(ReadProtocollData, LongAnswerIsReturnedWhole) {
-    ScriptedLink link;
-    std::string body(10000, 'A');
-    link.reads = {body + ETX};
-    int size = 0;
-    EXPECT_EQ(Read(link, &size), body + ETX);
-    EXPECT_EQ(link.readCalls, 10);  // 1024 bytes per read
-}
-
-TEST(ReadProtocollData, ThirdEmptyReadOfTheAnswerGivesUp) {
-    ScriptedLink link;
-    link.fallback = "";
-    int size = 7;
-    EXPECT_EQ(Read(link, &size), "<null>");
-    EXPECT_EQ(size, 0);
-    EXPECT_EQ(link.readCalls, 3);
-
-    // The count is not reset by data in between; failed reads count too.
-    ScriptedLink mixed;
-    mixed.reads = {"", "\x02partial", ScriptedLink::FAIL, "more"};
-    mixed.fallback = "";
-    EXPECT_EQ(Read(mixed, &size), "<null>");
-    EXPECT_EQ(mixed.readCalls, 5);
-}
-
-TEST(ReadProtocollData, AnswerThatNeverEndsIsDroppedAtTheCap) {
-    ScriptedLink link;
-    link.fallback = std::string(1024, 'x');
-    int size = 5;
-    EXPECT_EQ(Read(link, &size), "<null>");
-    EXPECT_EQ(size, 0);
-    EXPECT_EQ(static_cast<size_t>(link.readCalls), CComPort::MAX_ANSWER_SIZE / 1024);
+// Reads come in pieces of at most 1024 bytes; an answer ends at its first
+// ETX unless a data block is open; the third empty or failed read of an
+// answer gives up (data in between does not reset the count), and so does an
+// answer that never ends once it reaches the cap.
+TEST(ReadProtocollData, EndRuleEmptyReadsAndCap) {
+    const std::string dataBytes = "\x02<C40>" + OPEN + "\x03\x03";
+    const struct {
+        std::deque<std::string> reads;
+        std::string fallback;
+        std::string answer;  // "<null>": none
+        int readCalls;
+    } rows[] = {
+        {{"\x02<C1>", "<100>\x03tail"}, "", "\x02<C1><100>\x03tail", 2},
+        {{dataBytes, "\x03" + CLOSE.substr(0, 5), CLOSE.substr(5), "<X>", "\x03"},
+         "",
+         dataBytes + "\x03" + CLOSE + "<X>\x03",
+         5},
+        {{std::string(10000, 'A') + ETX}, "", std::string(10000, 'A') + ETX, 10},
+        {{}, "", "<null>", 3},
+        {{"", "\x02partial", ScriptedLink::FAIL, "more"}, "", "<null>", 5},
+        {{}, std::string(1024, 'x'), "<null>", int(CComPort::MAX_ANSWER_SIZE / 1024)},
+    };
+    for (const auto& row : rows) {
+        ScriptedLink link;
+        link.reads = row.reads;
+        link.fallback = row.fallback;
+        int size = 7;
+        EXPECT_EQ(Read(link, &size), row.answer) << row.readCalls;
+        EXPECT_EQ(size, row.answer == "<null>" ? 0 : int(row.answer.size()));
+        EXPECT_EQ(link.readCalls, row.readCalls);
+        EXPECT_EQ(link.lastReadAsked, 1024u);
+    }
 }
 
 TEST(ReadProtocollData, TimedFormWaitsOnlyAsLongAsAllowed) {

@@ -86,35 +86,6 @@ TEST(Scrambling, EveryKeyRoundTripsInBothFamiliesAndMatchesTheBuilder) {
     }
 }
 
-TEST(Scrambling, AnyStartAndLengthMatchesTheBuilder) {
-    const mkfile::Bytes plain = mkfile::Pattern(80, 5);
-    for (unsigned char key : {0x01, 0x02, 0x5B, 0xFE}) {
-        for (size_t start = 0; start < 9; ++start) {
-            for (size_t length = 0; start + length <= plain.size(); length += 7) {
-                mkfile::Bytes expected = plain;
-                mkfile::ScramblePackage(key, expected.data() + start, length);
-                Buffer b(expected.begin(), expected.end());
-                EncryptionPSW::DecryptionBuffer(key, b.data(), static_cast<int64_t>(start),
-                                                static_cast<int64_t>(length));
-                ASSERT_EQ(b, Buffer(plain.begin(), plain.end()))
-                    << "key " << int(key) << " start " << start << " length " << length;
-            }
-        }
-    }
-}
-
-TEST(Scrambling, EachSchemeWorksAloneWhateverTheKeyParity) {
-    const mkfile::Bytes plain = mkfile::Pattern(100, 2);
-    Buffer b(plain.begin(), plain.end());
-    EncryptionPSW::EncryptionBufferFromBufferPari(0x03, b.data(), 0, b.size());
-    EncryptionPSW::DecryptionBufferFromBufferPari(0x03, b.data(), 0, b.size());
-    EXPECT_EQ(b, Buffer(plain.begin(), plain.end()));
-    EncryptionPSW::EncryptionBufferFromBufferDispari(0x00, b.data(), 0, b.size());
-    EXPECT_EQ(b[0], static_cast<unsigned char>(~plain[0]));  // no special case for key 0
-    EncryptionPSW::DecryptionBufferFromBufferDispari(0x00, b.data(), 0, b.size());
-    EXPECT_EQ(b, Buffer(plain.begin(), plain.end()));
-}
-
 TEST(Scrambling, GsiByteAndRotations) {
     EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x00, 0xFF), 0x00);
     EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x12, 0x00), 0x12);

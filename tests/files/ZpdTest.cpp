@@ -68,38 +68,79 @@ TEST(Zpd, LoadsElementsDeviceAndDescriptions) {
     EXPECT_EQ(zpd.vElements[6]->uiSleepMsec, 250u);
 }
 
-TEST(Zpd, SignatureVersionAndChecksumLine) {
+// Refused scripts, each with the message that says why: signature, version,
+// checksum line and value, device line, elements.
+TEST(Zpd, RefusedScripts) {
     const std::string good = Script({"[01]"});
     const std::string body = good.substr(good.find('\n') + 1);
-    CZPDFormat zpd;
-    EXPECT_TRUE(Load(zpd, "#>ZPD1000\n" + body));  // only three characters compared
-    EXPECT_TRUE(
-        Refused("#>ZPD10\n" + body, {"File isn't ZPD format (protocol version unsupported)"}));
-    EXPECT_TRUE(Refused("#ZPD100\n" + body, {"[LoadFile]File isn't ZPD format\n"}));
+    mkfile::ZpdLayout badSum;
+    badSum.body = {"[01]"};
+    badSum.checksum = 0x1234;
+    mkfile::ZpdLayout noDevice;
+    noDevice.deviceLine = false;
+    struct Row {
+        std::string text;
+        std::string message;
+    };
+    std::vector<Row> rows = {
+        {"#>ZPD10\n" + body, "File isn't ZPD format (protocol version unsupported)"},
+        {"#ZPD100\n" + body, "[LoadFile]File isn't ZPD format\n"},
+        {"", ""},
+        {mkfile::BuildZpd(badSum), "File checksum error"},
+        {mkfile::BuildZpd(noDevice), "File device data error"},  // checksum right
+    };
     for (const char* text :
          {"#>ZPD100\n#>CK:12G4\n#>HB\n", "#>ZPD100\n#>CK:\n", "#>ZPD100\n#>XX:0000\n", "#>ZPD100"})
-        EXPECT_TRUE(Refused(text, {"File isn't ZPD format (checksum not available)"}));
-    EXPECT_TRUE(Refused("", {}));
-}
-
-TEST(Zpd, ChecksumErrorsAndCoverage) {
-    mkfile::ZpdLayout layout;
-    layout.body = {"[01]"};
-    layout.checksum = 0x1234;
+        rows.push_back({text, "File isn't ZPD format (checksum not available)"});
+    for (const char* line :
+         {"#>DEV:12", "#>DEV:12G4 REL:0100", "#>DEV:1234 REL:", "#>DEV:0000 REL:01"}) {
+        mkfile::ZpdLayout layout = noDevice;
+        layout.body = {"#>HB", line, "#>HE"};
+        rows.push_back({mkfile::BuildZpd(layout), "File device data error"});
+    }
+    for (const char* line :
+         {"no bytes here", "[01][G1]", "#>[OP_SLEEPMSEC] soon", "#>[OP_SLEEPMSEC]-5",
+          "#>[OP_SLEEPMSEC] 99999999999", "#>[OP_SLEEPMSEC]"})
+        rows.push_back({Script({line}), "File elements error"});
+    for (const Row& row : rows) {
+        EXPECT_TRUE(row.message.empty() ? Refused(row.text, {}) : Refused(row.text, {row.message}))
+            << row.text;
+    }
     CZPDFormat zpd;
-    LogCapture log;
-    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(layout)));
-    EXPECT_TRUE(log.Has("File checksum error"));
+    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(badSum)));
     EXPECT_TRUE(zpd.vElements.empty());
     EXPECT_EQ(zpd.uiDeviceGSI, 0u);
+    LogCapture log;
+    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(noDevice)));
+    EXPECT_FALSE(log.Has("File checksum error"));
+}
 
-    // Without "#>ZPDEND" every body line counts; after it nothing does.
-    layout.checksum = -1;
+// Accepted variants: a longer version text (three characters compared), no
+// end line (every body line counts), lines after the end line (none counts),
+// a short release, device data inside the header block.
+TEST(Zpd, AcceptedVariants) {
+    const std::string good = Script({"[01]"});
+    CZPDFormat zpd;
+    EXPECT_TRUE(Load(zpd, "#>ZPD1000\n" + good.substr(good.find('\n') + 1)));
+    mkfile::ZpdLayout layout;
+    layout.body = {"[01]"};
     layout.end = false;
     EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
     layout.end = true;
     EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout) + "[FF]\nwhatever\n"));
     EXPECT_EQ(zpd.vElements.size(), 1u);
+    layout = mkfile::ZpdLayout();
+    layout.release = "7";
+    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
+    EXPECT_EQ(zpd.strDeviceRelease, "7");
+
+    layout = mkfile::ZpdLayout();
+    layout.deviceLine = false;
+    layout.body = {"#>HB", "[01][02]", "#>DEV:ABCD REL:0001", "#>HE", "[03]"};
+    ASSERT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
+    EXPECT_EQ(zpd.uiDeviceGSI, 0xABCDu);
+    ASSERT_EQ(zpd.vElements.size(), 1u);
+    EXPECT_EQ(zpd.vElements[0]->pData[0], 0x03);
 }
 
 TEST(Zpd, CrLfCountsNeitherInChecksumNorInDescriptions) {
@@ -112,44 +153,6 @@ TEST(Zpd, CrLfCountsNeitherInChecksumNorInDescriptions) {
     EXPECT_EQ(zpd.vElements[0]->pData[1], 0x0B);
     EXPECT_EQ(zpd.vElements[0]->pData[2], 0xFF);
     EXPECT_EQ(zpd.vElements[1]->uiSleepMsec, 12u);
-}
-
-TEST(Zpd, DeviceLineRules) {
-    CZPDFormat zpd;
-    mkfile::ZpdLayout layout;
-    layout.deviceLine = false;
-    LogCapture log;
-    EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(layout)));  // checksum right, device missing
-    EXPECT_TRUE(log.Has("File device data error"));
-    EXPECT_FALSE(log.Has("File checksum error"));
-
-    for (const char* bad :
-         {"#>DEV:12", "#>DEV:12G4 REL:0100", "#>DEV:1234 REL:", "#>DEV:0000 REL:01"}) {
-        layout = mkfile::ZpdLayout();
-        layout.deviceLine = false;
-        layout.body.insert(layout.body.begin(), {"#>HB", bad, "#>HE"});
-        EXPECT_FALSE(Load(zpd, mkfile::BuildZpd(layout))) << bad;
-    }
-    layout = mkfile::ZpdLayout();
-    layout.release = "7";
-    EXPECT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
-    EXPECT_EQ(zpd.strDeviceRelease, "7");
-}
-
-TEST(Zpd, DataInTheHeaderBlockAndBadElements) {
-    CZPDFormat zpd;
-    mkfile::ZpdLayout layout;
-    layout.deviceLine = false;
-    layout.body = {"#>HB", "[01][02]", "#>DEV:ABCD REL:0001", "#>HE", "[03]"};
-    ASSERT_TRUE(Load(zpd, mkfile::BuildZpd(layout)));
-    EXPECT_EQ(zpd.uiDeviceGSI, 0xABCDu);
-    ASSERT_EQ(zpd.vElements.size(), 1u);
-    EXPECT_EQ(zpd.vElements[0]->pData[0], 0x03);
-
-    for (const char* line :
-         {"no bytes here", "[01][G1]", "#>[OP_SLEEPMSEC] soon", "#>[OP_SLEEPMSEC]-5",
-          "#>[OP_SLEEPMSEC] 99999999999", "#>[OP_SLEEPMSEC]"})
-        EXPECT_TRUE(Refused(Script({line}), {"File elements error"}));
 }
 
 TEST(Zpd, ByteArrayScan) {
@@ -190,18 +193,4 @@ TEST(Zpd, ElementsAndFiles) {
     EXPECT_TRUE(zpd.LoadFile(dir.write("ok.zpd", Script({"[01]"})).c_str()));
     zpd.ResetData();
     EXPECT_TRUE(zpd.vElements.empty());
-}
-
-TEST(TamperImageBuilder, SizeMarkerAndRelease) {
-    mkfile::Bytes image = mkfile::BuildTamperImage("0104");
-    ASSERT_EQ(image.size(), 32768u);
-    const std::string text(image.begin(), image.end());
-    EXPECT_NE(text.find("anti-tamper"), std::string::npos);
-    EXPECT_EQ(text.substr(text.find("rel.") + 4, 4), "0104");
-    const std::string plain = [] {
-        mkfile::Bytes b = mkfile::BuildTamperImage("0001", 100, false);
-        return std::string(b.begin(), b.end());
-    }();
-    EXPECT_EQ(plain.size(), 100u);
-    EXPECT_EQ(plain.find("anti-tamper"), std::string::npos);
 }

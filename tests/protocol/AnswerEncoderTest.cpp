@@ -1,20 +1,6 @@
-#include <cstring>
 #include <string>
 
 #include "AnswerTestSupport.h"
-#include "protocol/InfoItemPrnLifeInfo.h"
-#include "protocol/LogoItem.h"
-#include "protocol/LogosIDList.h"
-#include "protocol/LogosType.h"
-#include "protocol/ModuleItemPrnModuleList.h"
-#include "protocol/ProtocollDataAvailable.h"
-#include "protocol/SetupItemHeader.h"
-#include "protocol/SetupItemTypeDateTime.h"
-#include "protocol/SetupItemTypeList.h"
-#include "protocol/SetupItemTypeNumeric.h"
-#include "protocol/SetupItemTypeString.h"
-#include "protocol/StatusInfoExtData.h"
-#include "protocol/StatusInfoGenData.h"
 #include "sim/core/AnswerEncoder.h"
 
 namespace {
@@ -52,86 +38,4 @@ TEST(AnswerEncoder, ErrorAnswersPassTheCheck) {
         EXPECT_TRUE(f.CheckAnswer(&err));
         EXPECT_EQ(err, code < 100 ? code + 100 : code);
     }
-}
-
-TEST(AnswerEncoder, RoundTripSimpleTags) {
-    Decoded header(AnswerEncoder::Lines(2, {"A", "B C"}));
-    ASSERT_TRUE(header.Is(OBJTYPE_HEADERSETUP));
-    EXPECT_STREQ(header.As<SetupItemHeader>()->vLines.at(1), "B C");
-    Decoded life(AnswerEncoder::Lines(32, {"x"}));
-    ASSERT_TRUE(life.Is(OBJTYPE_LIFEINFO));
-    Decoded modules(AnswerEncoder::Lines(64, {"m1", "m2", ""}));
-    ASSERT_NE(modules.item, nullptr);
-    EXPECT_EQ(modules.As<ModuleItemPrnModuleList>()->vLines.size(), 3u);
-
-    Decoded logoIds(AnswerEncoder::IDList(49, {8, 2}));
-    ASSERT_NE(logoIds.item, nullptr);
-    EXPECT_EQ(logoIds.As<LogosIDList>()->vIDs, (std::vector<uint64_t>{2, 8}));
-
-    Decoded groups(AnswerEncoder::DataAvailable(16 + 128));
-    ASSERT_NE(groups.item, nullptr);
-    EXPECT_TRUE(groups.As<ProtocollDataAvailable>()->ToolsAvailable(true, true));
-
-    std::vector<uint8_t> font = {0x02, 0x03, 0x00, '<', '>', 0x15};
-    Decoded module(AnswerEncoder::ModuleFont(font));
-    ASSERT_NE(module.item, nullptr);
-    EXPECT_EQ(memcmp(module.item, font.data(), font.size()), 0);
-}
-
-TEST(AnswerEncoder, RoundTripSetupItems) {
-    AnswerEncoder::SetupHead head{12, {{"D,H", 4, 2}}, "Mode", true, "extra"};
-    Decoded list(AnswerEncoder::SetupList(head, 1, 2, 3, {"one", "two", "three"}));
-    ASSERT_TRUE(list.Is(OBJTYPE_TYPELIST));
-    EXPECT_EQ(list.errors, 0u);
-    auto* l = list.As<SetupItemTypeList>();
-    EXPECT_EQ(l->iID, 12);
-    EXPECT_EQ(l->vLinks.at(0)->iViewOperation1, 2);
-    EXPECT_EQ(l->vLinks.at(0)->iViewOperation2, 0);
-    EXPECT_STREQ(l->vItems.at(2).szText, "three");
-
-    AnswerEncoder::SetupHead plain{13, {}, "Level", false, ""};
-    Decoded numeric(AnswerEncoder::SetupNumeric(plain, "-5", "5", "0.5", "0", "1.5"));
-    ASSERT_NE(numeric.item, nullptr);
-    EXPECT_EQ(numeric.errors, 0u);
-    EXPECT_FLOAT_EQ(numeric.As<SetupItemTypeNumeric>()->fMinValue, -5.0f);
-    EXPECT_FLOAT_EQ(numeric.As<SetupItemTypeNumeric>()->fCurValue, 1.5f);
-
-    Decoded clock(AnswerEncoder::SetupDateTime(plain, "0126-01-31 23:59:58"));
-    ASSERT_TRUE(clock.Is(OBJTYPE_TYPEDATETIME));
-
-    Decoded text(AnswerEncoder::SetupString(plain, 0, 16, 1, "", "Shop"));
-    ASSERT_TRUE(text.Is(OBJTYPE_TYPESTRING));
-    EXPECT_STREQ(text.As<SetupItemTypeString>()->szCurValue, "Shop");
-}
-
-TEST(AnswerEncoder, RoundTripLogosAndStatus) {
-    std::vector<AnswerEncoder::LogoMemory> memories = {
-        {1, 10, "BMP", "Y", "M1", 0, "F64X32", 0, 0},
-        {2, 4, "RAW", "N", "M2", 1, "V", 2, 3},
-    };
-    Decoded logos(AnswerEncoder::LogosType(memories, false));
-    ASSERT_NE(logos.item, nullptr);
-    auto* type = logos.As<LogosType>();
-    EXPECT_EQ(type->iNumMaxLogo, 10);
-    EXPECT_FALSE(type->bPrintPreview);
-    EXPECT_EQ(type->vLogosInfo.at(0)->uiHeight, 32u);
-    EXPECT_EQ(type->vLogosInfo.at(1)->iValue9, 3);
-
-    Decoded logo(AnswerEncoder::LogoData(4, "BMP", "A.BMP", 8, 2, {0x03, 0x02}));
-    ASSERT_TRUE(logo.Is(OBJTYPE_LOGODATA));
-    EXPECT_EQ(logo.As<LogoItem>()->uiWidth, 8u);
-    EXPECT_EQ(logo.As<LogoItem>()->pData[0], 0x03);
-
-    const uint8_t mask[4] = {0x01, 0x00, 0x00, 0x80};
-    std::vector<AnswerEncoder::StatusBit> bits = {{1, 0, 5, "Out", "Refill", 2},
-                                                  {4, 7, 6, "Hot", "", 1}};
-    Decoded gen(AnswerEncoder::GenStatusInfo(7, mask, bits));
-    ASSERT_NE(gen.item, nullptr);
-    std::vector<StatusBitInfo*> shown = gen.As<StatusInfoGenData>()->GetOnlyBitsAvailable();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_STREQ(shown[0]->szAdditionalDescription, "Refill");
-    EXPECT_EQ(shown[1]->iID, 6);
-    Decoded ext(AnswerEncoder::ExtStatusInfo(2, 2, {{2, 3, 9, "Drawer", "", 0}}));
-    ASSERT_NE(ext.item, nullptr);
-    EXPECT_EQ(ext.As<StatusInfoExtData>()->vBits.at(0)->iID, 9);
 }

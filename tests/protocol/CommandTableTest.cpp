@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <vector>
 
 #include "protocol/Commands.h"
@@ -11,11 +10,6 @@ namespace {
 template <size_t N>
 std::vector<unsigned char> V(const Commands::Bytes<N>& bytes) {
     return std::vector<unsigned char>(bytes.begin(), bytes.end());
-}
-
-template <size_t N>
-unsigned SumLow8(const Commands::Bytes<N>& bytes) {
-    return std::accumulate(bytes.begin(), bytes.end(), 0u) & 0xFFu;
 }
 
 }  // namespace
@@ -101,16 +95,6 @@ TEST(CommandTable, EveryRequestIsItsBytes) {
     };
 #undef ROW
     for (const auto& row : rows) EXPECT_EQ(row.actual, row.expected) << row.name;
-}
-
-TEST(CommandTable, BootModePacketsSumToZero) {
-    EXPECT_EQ(SumLow8(Commands::Cmd_DeviceSelection), 0u);
-    EXPECT_EQ(SumLow8(Commands::Cmd_ClockModeSelection), 0u);
-    EXPECT_EQ(SumLow8(Commands::Cmd_BitRateSelecion), 0u);
-    EXPECT_EQ(SumLow8(Commands::Cmd_TerminateProgramming), 0u);
-    // The size byte counts the payload between itself and the checksum.
-    EXPECT_EQ(Commands::Cmd_DeviceSelection[1], Commands::Cmd_DeviceSelection.size() - 3);
-    EXPECT_EQ(Commands::Cmd_BitRateSelecion[1], Commands::Cmd_BitRateSelecion.size() - 3);
 }
 
 TEST(PopulateVectorWithData, AppendsInOrderAndIgnoresEmptyOrNegative) {

@@ -1,7 +1,6 @@
 #include <string>
 
 #include "AnswerTestSupport.h"
-#include "comm/StatusWayPorts.h"
 #include "protocol/LogosIDList.h"
 #include "protocol/LogosType.h"
 #include "protocol/ProtocollDataAvailable.h"
@@ -159,11 +158,4 @@ TEST(StatusBits, ExtendedStatusInOrder) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_STREQ(shown[0]->szDescription, "a");
     EXPECT_STREQ(shown[1]->szDescription, "b");
-}
-
-TEST(StatusWayPorts, Bits) {
-    EXPECT_FALSE(StatusWayPorts().Available());
-    EXPECT_FALSE(StatusWayPorts(8).Available());
-    EXPECT_TRUE(StatusWayPorts(1).AvailableStandardPort());
-    EXPECT_TRUE(StatusWayPorts(4).Available());
 }

@@ -90,18 +90,6 @@ TEST(BootProgramTest, NewerBootProgramNaksTheSaveAndMarksItsAnswersWithR) {
                    });
 }
 
-TEST(BootProgramTest, SizedCommandsAreCheckedAndCanSpanSeveralTransfers) {
-    BootProgram boot(BootSettings{});
-    Exchange(boot, {0x55});
-    Bytes badSum = DEVICE;
-    badSum.back() ^= 1;
-    Bytes otherDevice = {0x10, 0x04, 0x37, 0x36, 0x30, 0x39, 0x16};
-    EXPECT_EQ(Exchange(boot, badSum), (Bytes{0x90, 0x11}));
-    EXPECT_EQ(Exchange(boot, otherDevice), (Bytes{0x90, 0x21}));
-    EXPECT_EQ(Exchange(boot, Bytes(BIT_RATE.begin(), BIT_RATE.begin() + 4)), Bytes{});
-    EXPECT_EQ(Exchange(boot, Bytes(BIT_RATE.begin() + 4, BIT_RATE.end())), Bytes{0x06});
-}
-
 class BootProgrammingTest : public ::testing::Test {
   protected:
     static constexpr size_t UNIT = 16;
@@ -169,60 +157,12 @@ TEST_F(BootProgrammingTest, BadPacketsAreRefusedAndNotKept) {
     EXPECT_TRUE(image.terminated);
     EXPECT_FALSE(image.complete);  // it does not reach FFFFFFFF
     EXPECT_EQ(programmedCalls, 0);
-}
 
-TEST_F(BootProgrammingTest, BankFaults) {
-    BootSettings settings;
-    settings.failBankOnce = 2;
-    settings.failBankAlways = 4;
-    settings.bankError = 0x11;
-    Start(settings);
-    EXPECT_EQ(Send(1), Bytes{0x06});
-    EXPECT_EQ(Send(2), (Bytes{0xD0, 0x11}));
-    EXPECT_EQ(Send(2), Bytes{0x06});
-    EXPECT_EQ(Send(3), Bytes{0x06});
-    EXPECT_EQ(Send(4), (Bytes{0xD0, 0x11}));
-    EXPECT_EQ(Send(4), (Bytes{0xD0, 0x11}));
-    EXPECT_EQ(Terminate(), Bytes{0x06});
-    BootProgram::Image image = boot->Programmed();
-    EXPECT_EQ(image.bytes, Expected({1, 2, 3}));  // the last bank never arrived
-    EXPECT_FALSE(image.complete);
-    EXPECT_EQ(image.refusedBanks, 3u);
-}
-
-TEST(BootProgramFaultTest, ProgrammingNeedsTheAreaSelectedAndAUnitSize) {
-    BootSettings zero;
-    zero.programmingSize = 0;
-    BootProgram boot(zero);
-    EXPECT_EQ(Exchange(boot, {0x55, 0x27}), (Bytes{0xE6, 0x37, 0x02, 0x00, 0x00, 0xC7}));
-    EXPECT_EQ(Exchange(boot, {0x40, 0x43}), (Bytes{0x06, 0x06}));
-    EXPECT_EQ(Exchange(boot, ProgrammingPacket(0xFFFFFF00, {})), (Bytes{0xD0, 0x2A}));
-
+    // Programming before the user area is selected is refused.
     BootProgram unselected(BootSettings{});
     Exchange(unselected, {0x55, 0x40});
     EXPECT_EQ(Exchange(unselected, ProgrammingPacket(0xFFFFFF80, Bank(1, 128))),
               (Bytes{0xD0, 0x2A}));
-}
-
-TEST(BootProgramFaultTest, StepsToldToFailAnswerWithAnError) {
-    BootSettings settings;
-    settings.wrong = {"status", "lock-bit", "terminate"};
-    settings.securityAnswer = 0x00;
-    BootProgram boot(settings);
-    BootSettings busy;
-    busy.statusError = 0x11;
-    BootProgram notReady(busy);
-    EXPECT_EQ(Exchange(notReady, {0x55, 0x40, 0x4F}),
-              (Bytes{0xE6, 0x06, 0x5F, 0x02, 0x3F, 0x11, 0x4F}));
-    RunSteps(boot, {
-                       {{0x55}, {0xE6}},
-                       {{0x33}, {0x00}},
-                       {{0x40}, {0x06}},
-                       {{0x4F}, {0xCF, 0x51}},
-                       {{0x50, 0xFF, 0xFF, 0xFF, 0xFF, 0xB4}, {0xD0, 0x51}},
-                       {{0x7A}, {0xFA, 0x51}},
-                   });
-    EXPECT_FALSE(boot.Programmed().locked);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "tests/support/SimProcess.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +67,11 @@ std::string SimProcess::Announced(const std::string& key) const {
     return output_.substr(at + marker.size(), end - at - marker.size());
 }
 
+int SimProcess::TcpPort() const {
+    std::string where = Announced("tcp");
+    return std::stoi(where.substr(where.find(':') + 1));
+}
+
 std::string SimProcess::Stop() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
@@ -80,6 +88,35 @@ std::string SimProcess::Stop() {
         outFd_ = -1;
     }
     return output_;
+}
+
+int ConnectLoopback(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string Ask(int fd, const std::string& request, size_t expect) {
+    if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+        return "<write failed>";
+    }
+    std::string got;
+    while (got.size() < expect) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 2000) <= 0) break;
+        char buf[4096];
+        ssize_t n = read(fd, buf, sizeof(buf));
+        if (n <= 0) break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
 }
 
 }  // namespace testsupport

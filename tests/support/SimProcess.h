@@ -22,6 +22,8 @@ class SimProcess {
     bool Start(const std::vector<std::string>& argv, int timeoutMs = 5000);
     // The value after "prnsim: <key> " in the announcement, or "".
     std::string Announced(const std::string& key) const;
+    // The port announced by a prnsim started with "--tcp 0".
+    int TcpPort() const;
     // Everything on standard output so far (after Stop: all of it).
     const std::string& Output() const { return output_; }
     std::string Stop();
@@ -34,5 +36,12 @@ class SimProcess {
     int outFd_ = -1;
     std::string output_;
 };
+
+// A TCP connection to the loopback port, or -1.
+int ConnectLoopback(int port);
+
+// Writes the request and reads until expect bytes came, the peer closed or
+// two seconds passed.
+std::string Ask(int fd, const std::string& request, size_t expect);
 
 }  // namespace testsupport

@@ -11,7 +11,6 @@
 
 #include "comm/ComPortUsb.h"
 #include "sim/usb/UsbBootMode.h"
-#include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 #include "tests/usb/UsbBusFixture.h"
 
@@ -119,16 +118,6 @@ TEST_F(UsbBootModeTest, PrinterRestartsIntoTheBootProgramAndComesBackWithItsNewR
     EXPECT_EQ(std::string(release.begin(), release.end()), "2.00");
 }
 
-TEST_F(UsbBootModeTest, BootDeviceThatNeverAppears) {
-    ASSERT_NO_FATAL_FAILURE(Install("noappear,appear=0"));
-    ASSERT_NO_FATAL_FAILURE(EnterBootMode());
-    PollUntil([] { return false; }, 200);
-    EXPECT_EQ(bus->Device("boot"), nullptr);
-    char list[1024] = {0}, errText[1024] = {0};
-    CComPortUsb::GetDeviceList(list, errText, "045B");
-    EXPECT_STREQ(list, "");
-}
-
 TEST_F(UsbBootModeTest, WithoutAPauseTheBootDeviceIsListedBeforeTheRestartAnswerIsOut) {
     ASSERT_NO_FATAL_FAILURE(Install("appear=0,backon=lock-bit,backdelay=0"));
     CComPortUsb link(1);
@@ -160,42 +149,6 @@ TEST_F(UsbBootModeTest, WithoutAPauseTheBootDeviceIsListedBeforeTheRestartAnswer
     bootLink.Close();
     ASSERT_TRUE(PollUntil([&] { return bus->Device("p") != nullptr; }));
     EXPECT_EQ(bus->Device("boot"), nullptr);
-}
-
-TEST(UsbBootSetupParse, RefusesBadValues) {
-    for (const char* text : {"release=1.0", "release=1.000", "size=65536", "size=-1",
-                             "userarea=F0000000", "failonce=0", "wrong=everything", "backon=never",
-                             "appear=x", "colour=red", "security=100"}) {
-        UsbBootSetup setup;
-        std::string error;
-        EXPECT_FALSE(ParseUsbBootSetup(text, setup, error)) << text;
-        EXPECT_FALSE(error.empty()) << text;
-    }
-}
-
-// prnsim reports the programmed image after its command has ended, and fails
-// the run when the image file cannot be written.
-TEST(UsbBootModeRun, ReportsTheImageAfterTheCommand) {
-    unsetenv("LD_PRELOAD");
-    unsetenv("UMOCKDEV_DIR");
-    testsupport::TempDir folder;
-    testsupport::RunOptions options;
-    options.extraEnv.push_back("TMPDIR=" + folder.path());
-    std::string image = folder.path() + "/image.bin";
-    auto r = testsupport::RunProgram(
-        {PRNSIM_BIN, "--usb", "--boot", "image=" + image, "--", "true"}, options);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("prnsim: boot image 0 bytes from 00000000 sum 00000000 terminated 0 "
-                         "complete 0 locked 0 refused 0\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_TRUE(testsupport::FileExists(image));  // empty: nothing was programmed
-    auto bad = testsupport::RunProgram(
-        {PRNSIM_BIN, "--usb", "--boot", "image=" + folder.path() + "/no/such/dir/x", "--", "true"},
-        options);
-    EXPECT_EQ(bad.exitCode, 2) << bad.err;
-    auto refused = testsupport::RunProgram({PRNSIM_BIN, "--usb", "--boot", "size=x"}, options);
-    EXPECT_EQ(refused.exitCode, 2);
 }
 
 }  // namespace
