@@ -102,7 +102,6 @@ TEST_F(UpgradeEndToEnd, ExitCodesOfThePackageUpgrade) {
         {"ser", {"--family", "1", "--model", "9"}, 12, "Model Compare Error (9,2)"},
         {"ser", {"--data-available", "159"}, 12, "Upgrade printer not supported!"},
         {"ser", {"--mode", "U6"}, 11, "Extract UpgradeDataInfo Error"},
-        {"ser", {"--mode", "U2"}, 11, "Upgrade Mode 2 Not Supported!"},
         {"ser", {"--prg-answer", "0x66"}, 11, "Upgrade Printer Error 11 (2)"},
         {"ser", {"--refuse", "DATAAVAIL:5"}, 11, "Extract ProtocollDataAvailable Error"},
     };
@@ -113,6 +112,33 @@ TEST_F(UpgradeEndToEnd, ExitCodesOfThePackageUpgrade) {
         EXPECT_TRUE(Has(r.out, c.text)) << c.text << "\n" << r.out;
         EXPECT_TRUE(Has(r.out, "OPERATION FAILURE\n")) << c.text;
         EXPECT_FALSE(Has(r.out, "Family Compare Error")) << c.text;
+    }
+}
+
+TEST_F(UpgradeEndToEnd, BootModesOnlyOverUsb) {
+    // The firmware goes through the USB boot program: other links are refused
+    // before the printer is told to restart.
+    struct Case {
+        const char* link;
+        const char* mode;
+        int generation;
+        const char* text;
+    } cases[] = {
+        {"ser", "U4", 2, "[SendFW]Communication port not supported (only USB)"},
+        {"eth", "U4", 1, "[SendFW]Communication port not supported (only USB)"},
+        {"ser", "U2", 2, "[StartUpgrade_PSW2]Upgrade U2 just support USB port error \n"},
+        {"eth", "U2", 1, "[SendFW]Communication port not supported (only USB)"},
+    };
+    for (const Case& c : cases) {
+        Printer printer;
+        std::string package = Package(Layout(c.generation, 2, 512));
+        ProgramResult r = Upgrade(printer, c.link, package, {"--mode", c.mode});
+        std::string what = std::string(c.link) + " " + c.mode;
+        EXPECT_EQ(r.exitCode, 11) << what << "\n" << r.out;
+        EXPECT_TRUE(Has(r.out, c.text)) << what << "\n" << r.out;
+        EXPECT_TRUE(Has(r.out, "Upgrade Printer Error 11 (2)\nOPERATION FAILURE\n")) << what;
+        // Refused before the release read that starts a firmware transfer.
+        EXPECT_FALSE(Has(printer.Report(), "FWREL")) << what << printer.Report();
     }
 }
 

@@ -53,11 +53,16 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
     close(outPipe[1]);
     close(errPipe[1]);
     signal(SIGPIPE, SIG_IGN);
-    if (!options.input.empty()) {
-        ssize_t ignored = write(inPipe[1], options.input.data(), options.input.size());
-        (void)ignored;
-    }
-    close(inPipe[1]);
+    int input = inPipe[1];
+    auto giveInput = [&input, &options] {
+        if (!options.input.empty()) {
+            ssize_t ignored = write(input, options.input.data(), options.input.size());
+            (void)ignored;
+        }
+        close(input);
+        input = -1;
+    };
+    if (options.inputAfter.empty()) giveInput();
 
     ProgramResult result;
     struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
@@ -79,6 +84,11 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
             ssize_t got = read(fds[i].fd, buffer, sizeof(buffer));
             if (got > 0) {
                 sinks[i]->append(buffer, static_cast<size_t>(got));
+                if (i == 0 && input >= 0 &&
+                    result.out.find(options.inputAfter) != std::string::npos) {
+                    usleep(static_cast<useconds_t>(options.inputDelayMs) * 1000);
+                    giveInput();
+                }
             } else {
                 close(fds[i].fd);
                 fds[i].fd = -1;
@@ -89,6 +99,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
     for (auto& fd : fds) {
         if (fd.fd >= 0) close(fd.fd);
     }
+    if (input >= 0) close(input);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

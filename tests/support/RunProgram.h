@@ -17,7 +17,12 @@ struct RunOptions {
     std::string workingDirectory;       // empty: the test's own
     std::vector<std::string> extraEnv;  // "NAME=value" entries added to the environment
     std::string input;                  // written to standard input, then closed
-    int timeoutMs = 30000;              // the program is killed after this
+    // When set, input is written (and standard input closed) only once
+    // standard output holds this text, and inputDelayMs later: a person who
+    // answers a prompt.
+    std::string inputAfter;
+    int inputDelayMs = 0;
+    int timeoutMs = 30000;  // the program is killed after this
 };
 
 // Runs argv[0] with the arguments and collects its output and exit status.

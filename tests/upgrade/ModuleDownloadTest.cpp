@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "files/ModuleData.h"
@@ -11,6 +12,11 @@
 #include "tests/files/FilesTestHelpers.h"
 #include "tests/upgrade/EngineTestSupport.h"
 #include "upgrade/UpgradePrinter.h"
+#include "upgrade/UpgradePrinter_ModeU1.h"
+#include "upgrade/UpgradePrinter_ModeU2.h"
+#include "upgrade/UpgradePrinter_ModeU3.h"
+#include "upgrade/UpgradePrinter_ModeU4.h"
+#include "upgrade/UpgradePrinter_ModeU5.h"
 
 using enginetest::EngineLink;
 using enginetest::FakeClock;
@@ -62,7 +68,15 @@ TEST(GetUpgradeClass, ModesWithAnEngine) {
     struct Case {
         int mode;
         int engineMode;  // 0: none
-    } cases[] = {{0, 0}, {1, 1}, {2, 0}, {3, 3}, {4, 0}, {5, 5}, {6, 0}};
+        const std::type_info* engine;
+    } cases[] = {{0, 0, nullptr},
+                 {1, 1, &typeid(UpgradePrinter_ModeU1)},
+                 // Both boot-mode engines carry the mode number 2.
+                 {2, 2, &typeid(UpgradePrinter_ModeU2)},
+                 {3, 3, &typeid(UpgradePrinter_ModeU3)},
+                 {4, 2, &typeid(UpgradePrinter_ModeU4)},
+                 {5, 5, &typeid(UpgradePrinter_ModeU5)},
+                 {6, 0, nullptr}};
     for (const Case& c : cases) {
         auto engine = UpgradePrinter::GetUpgradeClass(c.mode, 7, 2);
         if (c.engineMode == 0) {
@@ -70,6 +84,7 @@ TEST(GetUpgradeClass, ModesWithAnEngine) {
             continue;
         }
         ASSERT_TRUE(engine) << c.mode;
+        EXPECT_TRUE(typeid(*engine) == *c.engine) << c.mode;
         EXPECT_EQ(engine->iModeNumber, c.engineMode);
         EXPECT_EQ(engine->iComponentMask, 7);
         EXPECT_EQ(engine->timem, 2);

@@ -1,0 +1,258 @@
+#include "upgrade/UpgradePrinter_ModeU4.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "comm/ComPort.h"
+#include "comm/ComPortUsb.h"
+#include "common/CmdConsole.h"
+#include "common/Log.h"
+#include "files/PSWComponents.h"
+#include "files/PSWFile.h"
+#include "files/PSWHeaderBin.h"
+#include "files/PSWHeaderModule.h"
+
+namespace {
+
+const char* const FN_PSW1 = "StartUpgrade_PSW1";
+const char* const FN_PSW2 = "StartUpgrade_PSW2";
+const char* const FN_SEND = "SendFW";
+const char* const FN_ENTRY = "EnterUSBBootDirectModeOnUSB";
+
+// Restart into the boot program, and the printer's answer to it.
+const unsigned char kBootEntry[] = {0x1C, 0x4C, 0x49};
+const char kBootEntryAnswer[] = "BOOT_RST";
+constexpr unsigned BOOT_ENTRY_ANSWER_LENGTH = 8;
+constexpr unsigned BOOT_ENTRY_BUFFER = 16;
+
+bool EmptyRead(unsigned got, unsigned asked) { return got == 0 || got > asked; }
+
+// The link's packet size and transmit time-out, put back when the firmware
+// download ends, so that the module download finds the link as it was.
+class LinkSettingsGuard {
+  public:
+    explicit LinkSettingsGuard(CComPort& port)
+        : port_(port), packetSize_(port.uiPacketSize), timeoutTX_(port.iTimeoutTX) {}
+    ~LinkSettingsGuard() {
+        port_.uiPacketSize = packetSize_;
+        port_.SetTimeoutTX(timeoutTX_);
+    }
+    LinkSettingsGuard(const LinkSettingsGuard&) = delete;
+    LinkSettingsGuard& operator=(const LinkSettingsGuard&) = delete;
+
+  private:
+    CComPort& port_;
+    uint32_t packetSize_;
+    int timeoutTX_;
+};
+
+// The person restarts the printer and confirms with Enter. A closed input
+// (no one at the console) is taken as the confirmation.
+void WaitForEnter() {
+    fputs("reset the printer, than press Enter to continue!", stdout);
+    fflush(stdout);
+    if (getchar() == EOF) Log::WriteLog(FN_PSW2, "No input: going on without confirmation");
+}
+
+}  // namespace
+
+UpgradePrinter_ModeU4::UpgradePrinter_ModeU4(int components, int timeMultiplier)
+    : UpgradePrinter(components, timeMultiplier), bNewBootloader(false) {
+    // Both boot-mode engines report the number of the older of the two.
+    iModeNumber = 2;
+}
+
+bool UpgradePrinter_ModeU4::StartUpgrade_PSW1(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
+                                              CommPortSettings& settings, void* reserved1,
+                                              void* reserved2, PSWComponents& /*components*/) {
+    Log::WriteLog(FN_PSW1, "START Upgrade PSW1");
+    if (!FirmwareEnabled()) {
+        Log::WriteLog(FN_PSW1, "Upgrade FW not enabled in command line arguments ");
+        return false;
+    }
+    Log::WriteLog(FN_PSW1, "Send Fw...");
+    bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
+    // Service scripts search for this line as it has always been written.
+    Log::WriteLog(FN_PSW1, "Send FW:{0}");
+    return result;
+}
+
+bool UpgradePrinter_ModeU4::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
+                                              CommPortSettings& settings, void* reserved1,
+                                              void* reserved2, PSWComponents& components) {
+    Log::WriteLog(FN_PSW2, "START Upgrade PSW2");
+    port.BackupPortInfo();
+    // The boot program takes no modules: they all follow the firmware.
+    components.ConvertModulesBeforeToAfter();
+    if (ModulesEnabled()) {
+        FilterModulesByMask(components);
+        if (!SendAllModules(port, psw, components, reserved2, 10000, true, false)) {
+            Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
+            return false;
+        }
+    } else {
+        Log::WriteLog(FN_PSW2, "Upgrade Before Modules not enabled in command line arguments ");
+    }
+    port.ReOpen();
+
+    if (!FirmwareEnabled()) {
+        Log::WriteLog(FN_PSW2, "Upgrade FW not enabled in command line arguments ");
+    } else if (components.HasComponent(PSWCOMP_FW)) {
+        Log::WriteLog(FN_PSW2, "Send Fw...");
+        bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
+        Log::WriteLogP(FN_PSW2, "Send FW:%d", result ? 1 : 0);
+        if (!result) {
+            Log::WriteLog(FN_PSW2, "Programming SW NOT OK!");
+            return false;
+        }
+        Log::WriteLog(FN_PSW2, "Programming OK!");
+        CmdConsole::WriteToConsoleString("%s", "Programming OK!");
+        Pause(8000);
+        if (components.HasAfterModules()) {
+            Log::WriteLog(FN_PSW2, "Wait before starting modules upgrade!");
+            Pause(10000);
+            if (!ModulesEnabled()) {
+                Log::WriteLog(FN_PSW2,
+                              "Upgrade After Modules not enabled in command line arguments ");
+                return true;
+            }
+            WaitForEnter();
+            return SendModulesAfter(port, psw, components, reserved2, 10000);
+        }
+    } else {
+        Log::WriteLog(FN_PSW2, "Skip Fw...");
+    }
+    if (!ModulesEnabled()) {
+        Log::WriteLog(FN_PSW2, "Upgrade After Modules not enabled in command line arguments ");
+        return true;
+    }
+    return SendModulesAfter(port, psw, components, reserved2, 10000);
+}
+
+bool UpgradePrinter_ModeU4::SendModulesAfter(CComPort& port, PSWFile& psw,
+                                             PSWComponents& components, void* reserved,
+                                             int pauseUnit) {
+    // The printer is back under the identifiers it had before the boot mode.
+    port.RestoreportInfo();
+    FilterModulesByMask(components);
+    if (!SendAllModules(port, psw, components, reserved, pauseUnit, false, true)) {
+        Log::WriteLog(FN_PSW2, "SendAllModules Failed...");
+        return false;
+    }
+    return true;
+}
+
+bool UpgradePrinter_ModeU4::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PSWFile& psw,
+                                   CommPortSettings& /*settings*/, void* /*reserved1*/,
+                                   void* /*reserved2*/) {
+    if (port.iPortType != COMMPORT_USB) {
+        Log::WriteLog(FN_SEND, "Communication port not supported (only USB)");
+        return false;
+    }
+    bool sameVersion = false;
+    if (!PrepareFirmwareTransfer(port, psw, FN_SEND, kReOpenAndGoOn, sameVersion)) return false;
+    // The boot program is looked for whatever the printer answered.
+    EnterUSBBootDirectModeOnUSB(port);
+    port.Close();
+
+    std::string deviceName;
+    if (!WaitBootDevice(deviceName)) {
+        Log::WriteLog(FN_SEND, "Error waiting renesas device timeout...");
+        return false;
+    }
+    LinkSettingsGuard guard(port);
+    BTPRGERROR error = 1;
+    int programmingSize = 0;
+    if (!InitConnectRenesasDevice(port, deviceName.c_str(), error, programmingSize)) {
+        Log::WriteLogP(FN_SEND, "Init Renesas connection Error(%d)", error);
+        ExplainConnectionError(error);
+        return false;
+    }
+
+    const unsigned char* image = nullptr;
+    uint32_t imageSize = 0;
+    if (psw.iPswType == 0) {
+        if (PSWHeaderBin* bin = psw.GetHeaderBin()) {
+            image = bin->pDataBuffer.get();
+            imageSize = bin->uiBinLength;
+        }
+    } else if (PSWHeaderModule* software = psw.GetHeaderModuleSoftware()) {
+        image = software->pDataBuffer.get();
+        imageSize = software->uiDataSize;
+    }
+    // Only whole banks are written: an image that does not fill them (or is
+    // missing) is refused before the boot device is touched.
+    bool wholeBanks = image != nullptr && imageSize > 0 &&
+                      imageSize % static_cast<uint32_t>(programmingSize) == 0;
+    if (wholeBanks &&
+        StartUpgradeUsb(port, deviceName.c_str(), image, imageSize, programmingSize)) {
+        return true;
+    }
+    Log::WriteLog(FN_SEND, "Upgrade Error");
+    port.Close();
+    return false;
+}
+
+bool UpgradePrinter_ModeU4::EnterUSBBootDirectModeOnUSB(CComPort& port) {
+    Log::WriteLog(FN_ENTRY, "Sending command to enter in USB Boot Direct mode...");
+    if (!WriteAll(port, kBootEntry, sizeof(kBootEntry))) {
+        Log::WriteLog(FN_ENTRY, "Error USB Boot Direct mode");
+        return false;
+    }
+    unsigned char answer[BOOT_ENTRY_BUFFER + 1] = {};
+    unsigned received = 0;
+    const uint64_t start = NowMs();
+    const uint64_t limit = static_cast<uint64_t>(Scaled(BOOT_ENTRY_WAIT_MS));
+    do {
+        uint64_t readStart = NowMs();
+        unsigned err = 0;
+        unsigned asked = BOOT_ENTRY_BUFFER - received;
+        unsigned got = port.Read(answer + received, asked, &err);
+        if (EmptyRead(got, asked)) {
+            AfterEmptyRead(readStart);
+        } else {
+            received += got;
+        }
+    } while (received < BOOT_ENTRY_ANSWER_LENGTH && NowMs() - start < limit);
+    Log::WriteLogP(FN_ENTRY, "Read %u bytes", received);
+    if (received != BOOT_ENTRY_ANSWER_LENGTH) {
+        Log::WriteLog(FN_ENTRY, "ERROR : WAIT TIMEOUT! Exit..");
+        return false;
+    }
+    Log::WriteLogP(FN_ENTRY, "Answer: %s", reinterpret_cast<const char*>(answer));
+    if (memcmp(answer, kBootEntryAnswer, BOOT_ENTRY_ANSWER_LENGTH) == 0) {
+        Log::WriteLog(FN_ENTRY, "Correct response, the device is in USB Boot Direct mode!");
+    } else {
+        Log::WriteLog(FN_ENTRY, "Wrong response from device! Exit from upgrade procedure..");
+    }
+    return true;
+}
+
+bool UpgradePrinter_ModeU4::WaitBootDevice(std::string& deviceName) {
+    std::vector<char> list(CComPortUsb::LIST_TEXT_SIZE);
+    std::vector<char> errText(CComPortUsb::LIST_TEXT_SIZE);
+    const uint64_t start = NowMs();
+    const uint64_t limit = static_cast<uint64_t>(Scaled(BOOT_DEVICE_WAIT_MS));
+    // No pause between the looks: the boot program is taken as soon as it is
+    // listed. At least one look is made however short the wait.
+    for (;;) {
+        if (CComPortUsb::GetDeviceList(list.data(), errText.data(), BOOT_VID)) {
+            const char* end = strchr(list.data(), '\n');
+            deviceName.assign(list.data(), end != nullptr ? static_cast<size_t>(end - list.data())
+                                                          : strlen(list.data()));
+            if (!deviceName.empty()) return true;
+        }
+        if (NowMs() - start >= limit) return false;
+    }
+}
+
+bool UpgradePrinter_ModeU4::SendResetCommandUSB(CComPort& /*port*/) {
+    Log::WriteLog("SendResetCommandUSB", "Upgrade Error. Please, restart the printer and retry");
+    return true;
+}
+
+bool UpgradePrinter_ModeU4::SendResetCommandUSBForSuccess(CComPort& /*port*/) {
+    Log::WriteLog("SendResetCommandUSBForSuccess", "Upgrade firmware. Please, restart the printer");
+    return true;
+}
