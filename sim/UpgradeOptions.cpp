@@ -118,6 +118,8 @@ const char* UpgradeUsage() {
            "  --new-release TEXT     release after a firmware download (default the\n"
            "                         package's, else unchanged)\n"
            "  --restart-ms N         time away while restarting (default 300)\n"
+           "  --restart-grace-ms N   time between the last answer and the restart\n"
+           "                         (default 100)\n"
            "  --save-dir DIR         write the received firmware.bin and module-N.mod there\n"
            "Upgrade faults:\n"
            "  --fail STEP:KIND[:CODE]\n"
@@ -207,6 +209,9 @@ int ParseUpgradeOption(int count, char** words, UpgradeOptions& o, std::string& 
     } else if (word == "--restart-ms") {
         if (!number(600000)) return -1;
         p.restartMs = static_cast<int>(n);
+    } else if (word == "--restart-grace-ms") {
+        if (!number(600000)) return -1;
+        p.restartGraceMs = static_cast<int>(n);
     } else if (word == "--save-dir") {
         if (!text(4096)) return -1;
         o.saveDir = value;

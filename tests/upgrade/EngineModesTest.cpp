@@ -160,27 +160,35 @@ TEST_F(EngineRun, U1OutcomeByLinkKind) {
         std::vector<std::string> reads;
         bool ok;
         const char* log;
-        size_t readsUsed;
+        size_t attempts;  // start commands written
     } cases[] = {
         // USB without a programming answer: a printer already on the release only waits.
         {COMMPORT_USB, "0;x", {"1.23"}, true, "Same version: Wait then exit...", 1},
         {COMMPORT_USB, "0", {"0.99"}, true, "Different version: Printer reset...", 1},
         // The release is a text: a NUL after it does not make it another one.
         {COMMPORT_USB, "0", {std::string("1.23\0", 5)}, true, "Same version: Wait then exit...", 1},
-        {COMMPORT_USB, "", {"0.99", "\xAA"}, true, "Answer: NO_ERROR_COM", 2},
+        {COMMPORT_USB, "", {"0.99", "\xAA"}, true, "Answer: NO_ERROR_COM", 1},
         // The network: the release the printer comes back with decides.
         {COMMPORT_ETH,
          "0",
          {"0.99", "1.23"},
          true,
          "Upgrade succesfully, version correct. Force NO_ERROR_COM",
-         2},
+         1},
+        // Not back yet on the first round: the next round reads the release.
+        {COMMPORT_ETH,
+         "",
+         {"0.99", "", "1.23"},
+         true,
+         "Upgrade succesfully, version correct. Force NO_ERROR_COM",
+         1},
+        // Back with the old release after each of the four attempts.
         {COMMPORT_ETH,
          "",
          {"0.99", "0.99", "0.99", "0.99", "0.99"},
          false,
          "Upgrade Error, so force ERROR_BANK_NOT_PROGRAMMED",
-         5},
+         4},
     };
     for (const Case& c : cases) {
         Package(2, 1, 256);
@@ -189,10 +197,12 @@ TEST_F(EngineRun, U1OutcomeByLinkKind) {
         link.readCalls = 0;
         link.reads.assign(c.reads.begin(), c.reads.end());
         link.fallback = "";
+        link.writes.clear();
         LogCapture log;
         EXPECT_EQ(Run(1, c.portType, 1), c.ok) << c.log;
         EXPECT_TRUE(log.Has(c.log)) << log.Text();
         EXPECT_TRUE(link.reads.empty()) << c.log;
+        EXPECT_EQ(WritesOf(Bytes({0x1C, 0xFD, 0x00, 0x00})).size(), c.attempts) << c.log;
     }
 }
 
