@@ -20,6 +20,14 @@ constexpr int32_t LEADING_LENGTH = 6;
 // Bytes of the checksummed body that lie outside the scrambled range.
 constexpr int32_t UNSCRAMBLED_OVERHEAD = 4108;
 
+// A module is addressed with 32-bit lengths: anything longer is refused.
+bool TooLarge(const char* function, int64_t length) {
+    if (length <= INT32_MAX) return false;
+    Log::WriteLogP(function, "File not Correct! Too large (%lld bytes)!",
+                   static_cast<long long>(length));
+    return true;
+}
+
 }  // namespace
 
 void ModuleData::Reset() {
@@ -43,10 +51,7 @@ bool ModuleData::LoadModuleFromFile(const char* path) {
     long size = -1;
     ByteBuffer data = ReadWholeFile(path, size);
     if (!data || size < 0) return false;
-    if (size > INT32_MAX) {
-        Log::WriteLogP("LoadModuleFromFile", "File not Correct! Too large (%ld bytes)!", size);
-        return false;
-    }
+    if (TooLarge("LoadModuleFromFile", size)) return false;
     pFileBuffer = std::move(data);
     pFile = pFileBuffer.get();
     iFileLength = static_cast<int32_t>(size);
@@ -56,11 +61,7 @@ bool ModuleData::LoadModuleFromFile(const char* path) {
 bool ModuleData::LoadModuleFromMemory(const unsigned char* buffer, int64_t length) {
     Reset();
     if (buffer == nullptr || length < 0) return false;
-    if (length > INT32_MAX) {
-        Log::WriteLogP("LoadModuleFromMemory", "File not Correct! Too large (%lld bytes)!",
-                       static_cast<long long>(length));
-        return false;
-    }
+    if (TooLarge("LoadModuleFromMemory", length)) return false;
     pFileBuffer = CopyToByteBuffer(buffer, static_cast<size_t>(length));
     if (!pFileBuffer) {
         Log::WriteLogP("LoadModuleFromMemory", "File not Correct! No memory for %lld bytes!",
@@ -75,11 +76,7 @@ bool ModuleData::LoadModuleFromMemory(const unsigned char* buffer, int64_t lengt
 bool ModuleData::LoadModuleInPlace(const unsigned char* buffer, int64_t length) {
     Reset();
     if (buffer == nullptr || length < 0) return false;
-    if (length > INT32_MAX) {
-        Log::WriteLogP("LoadModuleFromMemory", "File not Correct! Too large (%lld bytes)!",
-                       static_cast<long long>(length));
-        return false;
-    }
+    if (TooLarge("LoadModuleFromMemory", length)) return false;
     pFile = buffer;
     iFileLength = static_cast<int32_t>(length);
     return Load("LoadModuleFromMemory");

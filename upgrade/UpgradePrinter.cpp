@@ -109,6 +109,55 @@ bool UpgradePrinter::StartUpgrade_PSW2(UpgradeDataInfo&, CComPort&, PSWFile&, Co
     return false;
 }
 
+bool UpgradePrinter::SendFirmwareOnly(const std::function<bool()>& sendFirmware) {
+    static const char* const FN = "StartUpgrade_PSW1";
+    Log::WriteLog(FN, "START Upgrade PSW1");
+    if (!FirmwareEnabled()) {
+        Log::WriteLog(FN, "Upgrade FW not enabled in command line arguments ");
+        return false;
+    }
+    Log::WriteLog(FN, "Send Fw...");
+    bool result = sendFirmware();
+    // Service scripts search for this line as it has always been written.
+    Log::WriteLog(FN, "Send FW:{0}");
+    return result;
+}
+
+bool UpgradePrinter::SendFirmwareStep(PSWComponents& components,
+                                      const std::function<bool()>& sendFirmware,
+                                      int64_t modulesWaitMs, WaitScale scale,
+                                      bool* waitedForModules) {
+    static const char* const FN = "StartUpgrade_PSW2";
+    if (waitedForModules != nullptr) *waitedForModules = false;
+    if (!FirmwareEnabled()) {
+        Log::WriteLog(FN, "Upgrade FW not enabled in command line arguments ");
+        return true;
+    }
+    if (!components.HasComponent(PSWCOMP_FW)) {
+        Log::WriteLog(FN, "Skip Fw...");
+        return true;
+    }
+    Log::WriteLog(FN, "Send Fw...");
+    bool result = sendFirmware();
+    Log::WriteLogP(FN, "Send FW:%d", result ? 1 : 0);
+    if (!result) {
+        Log::WriteLog(FN, "Programming SW NOT OK!");
+        return false;
+    }
+    Log::WriteLog(FN, "Programming OK!");
+    CmdConsole::WriteToConsoleString("%s", "Programming OK!");
+    Pause(8000);
+    if (!components.HasAfterModules()) return true;
+    Log::WriteLog(FN, "Wait before starting modules upgrade!");
+    if (scale == WaitScale::Scaled) {
+        Pause(modulesWaitMs);
+    } else {
+        PauseUnscaled(modulesWaitMs);
+    }
+    if (waitedForModules != nullptr) *waitedForModules = true;
+    return true;
+}
+
 bool UpgradePrinter::SendAllModules(CComPort& port, PSWFile& psw, PSWComponents& components,
                                     void* reserved, int pauseUnit, bool before, bool after) {
     static const char* const FN = "SendAllModules";
@@ -468,6 +517,32 @@ std::vector<unsigned char*> UpgradePrinter::CutBanks(const FirmwareImage& image,
                         static_cast<uint64_t>(b) * static_cast<uint64_t>(image.bankSize));
     }
     return banks;
+}
+
+bool UpgradePrinter::SendBankRun(CComPort& port, const std::vector<unsigned char*>& banks,
+                                 int count, int bankSize, unsigned long sum1, unsigned long sum2,
+                                 const char* function) {
+    BankWindow window(port);
+    Log::WriteLog(function, "Sending command to start upgrade...");
+    if (!WriteAll(port, StartCommand(0, count - 1))) {
+        Log::WriteLog(function, "Communication Error! exit...");
+        return false;
+    }
+    for (int i = 1; i <= count; ++i) {
+        int percent = 100 * i / count;
+        CmdConsole::WriteToConsoleString("Sending bank...%d/%d (%d%%)", i, count, percent);
+        Log::WriteLogP(function, "Sending bank...%d/%d (%d%%)", i, count, percent);
+        if (!WriteBank(port, banks[static_cast<size_t>(i - 1)], bankSize)) {
+            Log::WriteLog(function, "Communication Error! exit...");
+            return false;
+        }
+    }
+    Log::WriteLog(function, "Sending command to program Flash...");
+    if (!WriteAll(port, ProgramCommand(0, count - 1, sum1, sum2))) {
+        Log::WriteLog(function, "Communication Error! exit...");
+        return false;
+    }
+    return true;
 }
 
 std::vector<unsigned char> UpgradePrinter::StartCommand(int firstBank, int lastBank) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,6 +128,11 @@ class UpgradePrinter {
     static std::vector<unsigned char> StartCommand(int firstBank, int lastBank);
     static std::vector<unsigned char> ProgramCommand(int firstBank, int lastBank,
                                                      unsigned long sum1, unsigned long sum2);
+    // Banks 0 to count - 1 in one start and program sequence, with the
+    // progress on the console and in the log under function. No answer is
+    // read.
+    bool SendBankRun(CComPort& port, const std::vector<unsigned char*>& banks, int count,
+                     int bankSize, unsigned long sum1, unsigned long sum2, const char* function);
     // Polling without spinning when a read came back empty at once.
     void AfterEmptyRead(uint64_t readStartMs);
 
@@ -163,6 +169,17 @@ class UpgradePrinter {
     bool FirmwareEnabled() const { return (iComponentMask & 1) != 0; }
     // Whether PSW2 is going to send the firmware once the list is filtered.
     bool FirmwareToBeSent(const PSWComponents& components) const;
+    // The whole of a PSW1 upgrade that sends only the firmware.
+    bool SendFirmwareOnly(const std::function<bool()>& sendFirmware);
+    // Whether the wait before the modules that follow the firmware is
+    // multiplied by timem.
+    enum class WaitScale { Scaled, Unscaled };
+    // The firmware step of a PSW2 upgrade: sends the firmware when enabled
+    // and listed and, once it went through, pauses 8 s x timem and, when
+    // modules follow it, modulesWaitMs more. False only when the firmware
+    // failed; waitedForModules tells whether that last wait took place.
+    bool SendFirmwareStep(PSWComponents& components, const std::function<bool()>& sendFirmware,
+                          int64_t modulesWaitMs, WaitScale scale, bool* waitedForModules = nullptr);
     // Writes a whole command; false when the link took less.
     static bool WriteAll(CComPort& port, const unsigned char* bytes, unsigned length);
     static bool WriteAll(CComPort& port, const std::vector<unsigned char>& bytes) {

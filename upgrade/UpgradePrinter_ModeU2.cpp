@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "comm/ComPort.h"
-#include "common/CmdConsole.h"
 #include "common/Log.h"
 #include "files/PSWComponents.h"
 #include "protocol/Commands.h"
@@ -43,26 +42,10 @@ bool UpgradePrinter_ModeU2::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
         return false;
     }
 
-    if (!FirmwareEnabled()) {
-        Log::WriteLog(FN_PSW2, "Upgrade FW not enabled in command line arguments ");
-    } else if (components.HasComponent(PSWCOMP_FW)) {
-        Log::WriteLog(FN_PSW2, "Send Fw...");
-        bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
-        Log::WriteLogP(FN_PSW2, "Send FW:%d", result ? 1 : 0);
-        if (!result) {
-            Log::WriteLog(FN_PSW2, "Programming SW NOT OK!");
-            return false;
-        }
-        Log::WriteLog(FN_PSW2, "Programming OK!");
-        CmdConsole::WriteToConsoleString("%s", "Programming OK!");
-        Pause(8000);
-        if (components.HasAfterModules()) {
-            Log::WriteLog(FN_PSW2, "Wait before starting modules upgrade!");
-            // The printer needs this long to start whatever the multiplier.
-            PauseUnscaled(MODULES_WAIT_MS);
-        }
-    } else {
-        Log::WriteLog(FN_PSW2, "Skip Fw...");
+    auto sendFirmware = [&] { return SendFW(info, port, psw, settings, reserved1, reserved2); };
+    // The printer needs this long to start whatever the multiplier.
+    if (!SendFirmwareStep(components, sendFirmware, MODULES_WAIT_MS, WaitScale::Unscaled)) {
+        return false;
     }
     if (!ModulesEnabled()) {
         Log::WriteLog(FN_PSW2, "Upgrade After Modules not enabled in command line arguments ");

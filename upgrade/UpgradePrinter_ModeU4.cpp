@@ -6,7 +6,6 @@
 
 #include "comm/ComPort.h"
 #include "comm/ComPortUsb.h"
-#include "common/CmdConsole.h"
 #include "common/Log.h"
 #include "files/PSWComponents.h"
 #include "files/PSWFile.h"
@@ -15,7 +14,6 @@
 
 namespace {
 
-const char* const FN_PSW1 = "StartUpgrade_PSW1";
 const char* const FN_PSW2 = "StartUpgrade_PSW2";
 const char* const FN_SEND = "SendFW";
 const char* const FN_ENTRY = "EnterUSBBootDirectModeOnUSB";
@@ -66,16 +64,8 @@ UpgradePrinter_ModeU4::UpgradePrinter_ModeU4(int components, int timeMultiplier)
 bool UpgradePrinter_ModeU4::StartUpgrade_PSW1(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
                                               CommPortSettings& settings, void* reserved1,
                                               void* reserved2, PSWComponents& /*components*/) {
-    Log::WriteLog(FN_PSW1, "START Upgrade PSW1");
-    if (!FirmwareEnabled()) {
-        Log::WriteLog(FN_PSW1, "Upgrade FW not enabled in command line arguments ");
-        return false;
-    }
-    Log::WriteLog(FN_PSW1, "Send Fw...");
-    bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
-    // Service scripts search for this line as it has always been written.
-    Log::WriteLog(FN_PSW1, "Send FW:{0}");
-    return result;
+    return SendFirmwareOnly(
+        [&] { return SendFW(info, port, psw, settings, reserved1, reserved2); });
 }
 
 bool UpgradePrinter_ModeU4::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
@@ -88,37 +78,18 @@ bool UpgradePrinter_ModeU4::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
     if (!SendModulesBeforeFirmware(port, psw, components, reserved2, 10000, FN_PSW2)) return false;
     port.ReOpen();
 
-    if (!FirmwareEnabled()) {
-        Log::WriteLog(FN_PSW2, "Upgrade FW not enabled in command line arguments ");
-    } else if (components.HasComponent(PSWCOMP_FW)) {
-        Log::WriteLog(FN_PSW2, "Send Fw...");
-        bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
-        Log::WriteLogP(FN_PSW2, "Send FW:%d", result ? 1 : 0);
-        if (!result) {
-            Log::WriteLog(FN_PSW2, "Programming SW NOT OK!");
-            return false;
-        }
-        Log::WriteLog(FN_PSW2, "Programming OK!");
-        CmdConsole::WriteToConsoleString("%s", "Programming OK!");
-        Pause(8000);
-        if (components.HasAfterModules()) {
-            Log::WriteLog(FN_PSW2, "Wait before starting modules upgrade!");
-            Pause(10000);
-            if (!ModulesEnabled()) {
-                Log::WriteLog(FN_PSW2,
-                              "Upgrade After Modules not enabled in command line arguments ");
-                return true;
-            }
-            WaitForEnter();
-            return SendModulesAfter(port, psw, components, reserved2, 10000);
-        }
-    } else {
-        Log::WriteLog(FN_PSW2, "Skip Fw...");
+    auto sendFirmware = [&] { return SendFW(info, port, psw, settings, reserved1, reserved2); };
+    bool waitedForModules = false;
+    if (!SendFirmwareStep(components, sendFirmware, 10000, WaitScale::Scaled, &waitedForModules)) {
+        return false;
     }
     if (!ModulesEnabled()) {
         Log::WriteLog(FN_PSW2, "Upgrade After Modules not enabled in command line arguments ");
         return true;
     }
+    // The printer restarted from its boot program: the person confirms that
+    // it runs again before the modules go.
+    if (waitedForModules) WaitForEnter();
     return SendModulesAfter(port, psw, components, reserved2, 10000);
 }
 

@@ -1,13 +1,11 @@
 #include "upgrade/UpgradePrinter_ModeU5.h"
 
 #include "comm/ComPort.h"
-#include "common/CmdConsole.h"
 #include "common/Log.h"
 #include "files/PSWComponents.h"
 
 namespace {
 
-const char* const FN_PSW1 = "StartUpgrade_PSW1";
 const char* const FN_PSW2 = "StartUpgrade_PSW2";
 const char* const FN_SEND = "SendFW";
 const char* const FN_CODE = "SendBankFlashCODE";
@@ -48,16 +46,8 @@ UpgradePrinter_ModeU5::UpgradePrinter_ModeU5(int components, int timeMultiplier)
 bool UpgradePrinter_ModeU5::StartUpgrade_PSW1(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
                                               CommPortSettings& settings, void* reserved1,
                                               void* reserved2, PSWComponents& /*components*/) {
-    Log::WriteLog(FN_PSW1, "START Upgrade PSW1");
-    if (!FirmwareEnabled()) {
-        Log::WriteLog(FN_PSW1, "Upgrade FW not enabled in command line arguments ");
-        return false;
-    }
-    Log::WriteLog(FN_PSW1, "Send Fw...");
-    bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
-    // Service scripts search for this line as it has always been written.
-    Log::WriteLog(FN_PSW1, "Send FW:{0}");
-    return result;
+    return SendFirmwareOnly(
+        [&] { return SendFW(info, port, psw, settings, reserved1, reserved2); });
 }
 
 bool UpgradePrinter_ModeU5::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& port, PSWFile& psw,
@@ -76,26 +66,8 @@ bool UpgradePrinter_ModeU5::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
 
     if (!SendModulesBeforeFirmware(port, psw, components, reserved1, 10000, FN_PSW2)) return false;
 
-    if (!FirmwareEnabled()) {
-        Log::WriteLog(FN_PSW2, "Upgrade FW not enabled in command line arguments ");
-    } else if (components.HasComponent(PSWCOMP_FW)) {
-        Log::WriteLog(FN_PSW2, "Send Fw...");
-        bool result = SendFW(info, port, psw, settings, reserved1, reserved2);
-        Log::WriteLogP(FN_PSW2, "Send FW:%d", result ? 1 : 0);
-        if (!result) {
-            Log::WriteLog(FN_PSW2, "Programming SW NOT OK!");
-            return false;
-        }
-        Log::WriteLog(FN_PSW2, "Programming OK!");
-        CmdConsole::WriteToConsoleString("%s", "Programming OK!");
-        Pause(8000);
-        if (components.HasAfterModules()) {
-            Log::WriteLog(FN_PSW2, "Wait before starting modules upgrade!");
-            Pause(10000);
-        }
-    } else {
-        Log::WriteLog(FN_PSW2, "Skip Fw...");
-    }
+    auto sendFirmware = [&] { return SendFW(info, port, psw, settings, reserved1, reserved2); };
+    if (!SendFirmwareStep(components, sendFirmware, 10000, WaitScale::Scaled)) return false;
 
     if (!ModulesEnabled()) {
         Log::WriteLog(FN_PSW2, "Upgrade After Modules not enabled in command line arguments ");
@@ -148,28 +120,7 @@ bool UpgradePrinter_ModeU5::SendBankFlashCODE(CComPort& port, std::vector<unsign
                                               bool /*unused*/, void* /*reserved*/) {
     // Where the printer is plugged in, to find it after its restart.
     port.SaveLocationCurrentDevice();
-    {
-        BankWindow window(port);
-        Log::WriteLog(FN_CODE, "Sending command to start upgrade...");
-        if (!WriteAll(port, StartCommand(0, CODE_BANKS - 1))) {
-            Log::WriteLog(FN_CODE, "Communication Error! exit...");
-            return false;
-        }
-        for (int i = 1; i <= CODE_BANKS; ++i) {
-            int percent = 100 * i / CODE_BANKS;
-            CmdConsole::WriteToConsoleString("Sending bank...%d/%d (%d%%)", i, CODE_BANKS, percent);
-            Log::WriteLogP(FN_CODE, "Sending bank...%d/%d (%d%%)", i, CODE_BANKS, percent);
-            if (!WriteBank(port, banks[static_cast<size_t>(i - 1)], bankSize)) {
-                Log::WriteLog(FN_CODE, "Communication Error! exit...");
-                return false;
-            }
-        }
-        Log::WriteLog(FN_CODE, "Sending command to program Flash...");
-        if (!WriteAll(port, ProgramCommand(0, CODE_BANKS - 1, sum1, sum2))) {
-            Log::WriteLog(FN_CODE, "Communication Error! exit...");
-            return false;
-        }
-    }
+    if (!SendBankRun(port, banks, CODE_BANKS, bankSize, sum1, sum2, FN_CODE)) return false;
     if (port.iPortType == COMMPORT_USB) {
         Log::WriteLog(FN_CODE, "Different version: Wait printer reset...");
         WaitPrinterRestart(port, FN_CODE, "Different version: Printer reset...");
