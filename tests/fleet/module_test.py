@@ -12,9 +12,9 @@ import unittest
 
 MODULE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "deploy", "ansible",
                       "plugins", "modules", "printer_upgrade.py")
-spec = importlib.util.spec_from_file_location("printer_upgrade", MODULE)
-printer_upgrade = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(printer_upgrade)
+module_source = importlib.util.spec_from_file_location("printer_upgrade", MODULE)
+printer_upgrade = importlib.util.module_from_spec(module_source)
+module_source.loader.exec_module(printer_upgrade)
 
 
 class RunTest(unittest.TestCase):
