@@ -19,7 +19,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j 2
 
 echo "== fuzzing"
-scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
+scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 
 echo "== ARM builds under emulation, Debian packages"
 scripts/cross-test.sh
