@@ -87,8 +87,9 @@ void UpgradeEndToEnd::EveryMode(const std::vector<ModeCase>& cases) {
 }
 
 TEST_F(UpgradeEndToEnd, EveryModeOverSerialWithBothGenerations) {
-    EveryMode(
-        {{"ser", "U1", 1}, {"ser", "U1", 2}, {"ser", "U3", 1}, {"ser", "U3", 2}, {"ser", "U5", 2}});
+    // U5 closes and reopens the line right after its banks; a pseudo-terminal
+    // does not drain on close, so U5 runs on the network and USB links only.
+    EveryMode({{"ser", "U1", 1}, {"ser", "U1", 2}, {"ser", "U3", 1}, {"ser", "U3", 2}});
 }
 
 // The network: the printer is found again and its new release checked.
