@@ -139,6 +139,12 @@ int parse_args(int argc, char** argv, ProgramSettings& settings) {
             if (next) ParseToolWord(next, settings, tooLongOption);
             if (i + 2 < argc) CopyValue(settings.toolfilename, argv[i + 2], word, tooLongOption);
             ++i;  // the scan resumes at the word after the tool word
+        } else if (strcmp(word, "--verify") == 0) {
+            settings.verify = 1;
+        } else if (strcmp(word, "--dry-run") == 0) {
+            settings.dryrun = 1;
+        } else if (strcmp(word, "--json") == 0) {
+            settings.json = 1;
         }
     }
 

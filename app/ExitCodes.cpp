@@ -25,6 +25,8 @@ const char* ExitCodeText(int code, char* scratch, unsigned scratchSize) {
             return "Tools are not available for this printer";
         case EXIT_TOOL_NOT_SUPPORTED:
             return "Requested tool is not support by this printer";
+        case EXIT_NOT_VERIFIED:
+            return "Upgrade not verified";
         case EXIT_GENERIC:
             return "Device not found or Generic Error";
         default:

@@ -11,6 +11,7 @@ enum ExitCode : int {
     EXIT_NO_DATA_SETS = 16,
     EXIT_NO_TOOLS = 17,
     EXIT_TOOL_NOT_SUPPORTED = 18,
+    EXIT_NOT_VERIFIED = 19,  // "--verify" only: the printer did not confirm the upgrade
     EXIT_GENERIC = 255,
 };
 

@@ -27,4 +27,10 @@ struct ProgramSettings {
     int isSpt = 0;
     int upg_components = 255;  // 1 firmware, 2 main modules, 4 other modules
     COMMPORTTYPE commPortType = COMMPORT_NONE;
+
+    // Opt-in options of this program beyond the classic set; without them
+    // every byte written and every exit code stay as they were.
+    int verify = 0;  // "--verify": a success must be confirmed by the printer
+    int dryrun = 0;  // "--dry-run": talk to the printer, write nothing, tell the plan
+    int json = 0;    // "--json" (with "--dry-run"): the plan as one JSON document
 };

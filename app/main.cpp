@@ -6,6 +6,7 @@
 #include "app/ProgramSettings.h"
 #include "app/UsbPermissionHint.h"
 #include "common/Log.h"
+#include "common/PersonConsole.h"
 
 int main(int argc, char** argv) {
     static ProgramSettings settings;
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
         code = RunOperation(settings);
         PrintUsbPermissionHint();
     }
+    PersonConsole::FlushCauses();
     fflush(stdout);
     exit(code);
 }
