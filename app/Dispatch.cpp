@@ -224,7 +224,13 @@ int RunFileOperation(ProgramSettings& s) {
         }
         package.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
+        comm.bVerify = s.verify != 0;
         bool ok = comm.PrnCom_UpgradePrinter(port.get(), &package, &link, &package.components);
+        if (!ok && comm.iErrorCode == PrinterComm::ERROR_NOT_VERIFIED) {
+            CmdConsole::WriteToConsoleString("%s", comm.strNotVerified.c_str());
+            CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
+            return Finish(EXIT_NOT_VERIFIED);
+        }
         return Outcome(ok, OperationKind::Package, comm, "Upgrade Printer Error %d (%d)");
     }
     if (s.isBin && s.tampermode) return RunAntiTamper(s, comm, port.get(), link);
