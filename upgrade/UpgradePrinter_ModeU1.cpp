@@ -8,6 +8,7 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "common/PersonConsole.h"
 #include "files/PSWComponents.h"
 #include "protocol/UpgradeDataInfo.h"
 
@@ -323,6 +324,10 @@ bool UpgradePrinter_ModeU1::NetworkCheck(CComPort& port, const char* expectedRel
         if (round < NETWORK_ROUNDS) Pause(500);
     }
     if (released) Log::WriteLogP(FN_BANKS, "New FW Release :%s", release.c_str());
+    if (released && release != expectedRelease) {
+        PersonConsole::Cause("the printer came back with release %s, not the package's %s",
+                             release.c_str(), expectedRelease);
+    }
     if (!released || release != expectedRelease) {
         Log::WriteLog(FN_BANKS, "Upgrade Error, so force ERROR_BANK_NOT_PROGRAMMED");
         answerCode = ERROR_BANK_NOT_PROGRAMMED;
