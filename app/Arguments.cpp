@@ -10,6 +10,7 @@
 #include "common/CmdConsole.h"
 #include "common/GenericConst.h"
 #include "common/GenericFunctions.h"
+#include "common/PersonConsole.h"
 
 namespace {
 
@@ -228,7 +229,10 @@ bool ParseUsbDevice(const char* text, CommPortSettings& settings,
     if (upper == "ANY") {
         std::string list;
         if (!usbDeviceList || !usbDeviceList(list) || list.empty()) return false;
-        return StoreDevicePart(settings.szUsbDevice, list.substr(0, list.find('\n')));
+        const std::string chosen = list.substr(0, list.find('\n'));
+        if (!StoreDevicePart(settings.szUsbDevice, chosen)) return false;
+        PersonConsole::Tell("-d ANY: the first printer listed, %s", chosen.c_str());
+        return true;
     }
     if (upper.empty()) return false;
     return StoreDevicePart(settings.szUsbDevice, upper);
