@@ -129,9 +129,10 @@ class UpgradePrinter {
     };
     static constexpr uint32_t BANK_PACKET_SIZE = 57344;
 
-    // Every wait of the engines: base x timem ms, or ms as given.
-    void Pause(int64_t baseMs);
-    void PauseUnscaled(int64_t ms);
+    // Every wait of the engines: base x timem ms, or ms as given. what says
+    // what the wait is for on the live status line of a terminal.
+    void Pause(int64_t baseMs, const char* what = nullptr);
+    void PauseUnscaled(int64_t ms, const char* what = nullptr);
     uint64_t NowMs();
     int64_t Scaled(int64_t baseMs) const;
 

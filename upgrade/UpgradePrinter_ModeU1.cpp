@@ -9,6 +9,7 @@
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
 #include "common/PersonConsole.h"
+#include "common/StatusLine.h"
 #include "files/PSWComponents.h"
 #include "protocol/UpgradeDataInfo.h"
 
@@ -184,6 +185,7 @@ bool UpgradePrinter_ModeU1::SendBankFlashBanksNew(CComPort& port, unsigned char*
         return false;
     }
     std::vector<unsigned char> bank(static_cast<size_t>(bankSize));
+    StatusLine::Transfer transfer("firmware", static_cast<uint64_t>(numBanks) * bankSize);
     for (int i = 1; i <= numBanks; ++i) {
         CmdConsole::WriteToConsoleString("Tx Bank %d of %d", i, numBanks);
         memcpy(bank.data(), image + static_cast<int64_t>(i - 1) * bankSize, bank.size());
