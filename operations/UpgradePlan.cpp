@@ -185,7 +185,7 @@ void UpgradePlan::Estimate(const UpgradePrinter& engine, const UpgradeDataInfo& 
                     atMost("programming answer", engine.Scaled(PROGRAMMING_ANSWER_AT_MOST_MS));
                 }
                 fixed("after the firmware", engine.Scaled(3000));
-                if (second) fixed("before the modules after it", engine.Scaled(10000));
+                if (second) fixed("before the module pass after it", engine.Scaled(10000));
                 break;
             }
             case 3:
