@@ -18,6 +18,9 @@ class UpgradeDataInfo;
 // reopening of the link with retries, the restart waits and the one place
 // through which every pause and deadline passes.
 class UpgradePrinter {
+    // The dry run asks the engine what it would do, without it doing it.
+    friend class UpgradePlan;
+
   public:
     // Module download time-outs and verdict bytes.
     static constexpr int MODULE_PACKET_SIZE = 4096;
