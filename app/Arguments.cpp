@@ -241,7 +241,10 @@ bool ParseUsbDevice(const char* text, CommPortSettings& settings,
             PersonConsole::Cause("no printer on the USB bus");
             return false;
         }
-        return StoreDevicePart(settings.szUsbDevice, list.substr(0, list.find('\n')));
+        const std::string chosen = list.substr(0, list.find('\n'));
+        if (!StoreDevicePart(settings.szUsbDevice, chosen)) return false;
+        PersonConsole::Tell("-d ANY: the first printer listed, %s", chosen.c_str());
+        return true;
     }
     if (upper.empty()) return false;
     return StoreDevicePart(settings.szUsbDevice, upper);

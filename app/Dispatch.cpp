@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Arguments.h"
+#include "app/DryRun.h"
 #include "app/ExitCodes.h"
 #include "comm/ComPortEth.h"
 #include "comm/ComPortRs232.h"
@@ -236,7 +237,14 @@ int RunFileOperation(ProgramSettings& s) {
         }
         package.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
+        if (s.dryrun) return Finish(RunPackageDryRun(s, comm, *port, link, package));
+        comm.bVerify = s.verify != 0;
         bool ok = comm.PrnCom_UpgradePrinter(port.get(), &package, &link, &package.components);
+        if (!ok && comm.iErrorCode == PrinterComm::ERROR_NOT_VERIFIED) {
+            CmdConsole::WriteToConsoleString("%s", comm.strNotVerified.c_str());
+            CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
+            return Finish(EXIT_NOT_VERIFIED);
+        }
         return Outcome(ok, OperationKind::Package, comm, "Upgrade Printer Error %d (%d)");
     }
     if (s.isBin && s.tampermode) return RunAntiTamper(s, comm, port.get(), link);
@@ -246,6 +254,7 @@ int RunFileOperation(ProgramSettings& s) {
 }  // namespace
 
 int RunOperation(ProgramSettings& settings) {
+    if (int code = CheckDryRunWords(settings)) return Finish(code);
     if (settings.executetool) return RunTool(settings);
     if (settings.usbdevlist) return ListUsbDevices();
     if (settings.ethdevlist) return ListEthDevices();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/CmdConsole.h"
+#include "common/StatusLine.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ std::string Format(const char* format, va_list args) {
 bool Verbose() { return CmdConsole::iShowToVideo == 1; }
 
 void WriteLine(const std::string& line) {
+    StatusLine::Wipe();
     // What went to standard output so far comes first on a shared terminal.
     fflush(stdout);
     fprintf(stderr, "%s\n", line.c_str());

@@ -80,12 +80,16 @@ bool PrinterComm::PrnCom_UpgradePrinter(CComPort* link, PSWFile* package,
         snprintf(text, sizeof(text), "Upgrade Mode %d Not Supported!", info->iUpgradeMode);
         return dialogue.Fail(ERROR_STEP, text);
     }
+    engine->bVerify = bVerify;
     bool done = package->iPswType != 0
                     ? engine->StartUpgrade_PSW2(*info, *link, *package, *settings, nullptr, nullptr,
                                                 *components)
                     : engine->StartUpgrade_PSW1(*info, *link, *package, *settings, nullptr, nullptr,
                                                 *components);
     if (!done) return dialogue.Fail(ERROR_STEP, "Upgrade Error!");
+    if (bVerify && !engine->ConfirmUpgrade(*link, *package, strNotVerified)) {
+        return dialogue.Fail(ERROR_NOT_VERIFIED, strNotVerified.c_str());
+    }
     Log::WriteLog(FN, "End");
     link->Close();
     return true;
