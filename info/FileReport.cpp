@@ -8,7 +8,7 @@
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
-#include "info/LoaderMessage.h"
+#include "files/LoaderMessage.h"
 #include "info/Report.h"
 #include "operations/Tamper.h"
 

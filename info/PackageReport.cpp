@@ -10,7 +10,7 @@
 #include "files/PSWHeaderModule.h"
 #include "files/PSWHeaderPrinter.h"
 #include "files/PSWHeaderUpgrade.h"
-#include "info/LoaderMessage.h"
+#include "files/LoaderMessage.h"
 #include "info/Report.h"
 
 namespace {

@@ -50,13 +50,15 @@ ProgramResult Sh(const std::string& script, const std::string& dir, int timeoutM
 class FirstHour : public ::testing::Test {
   protected:
     void SetUp() override {
-        // model 99 on a model 12 printer; release 2.50 for it.
-        ASSERT_EQ(Sh("$PRNMKFILE package -o fw99.psw --family 3 --model 99 && "
-                     "$PRNMKFILE package -o fw.psw --family 3 --model 12 --custom 0 --release 250 "
-                     "&& mkdir folder && echo x > fw.txt",
-                     dir_.path())
-                      .exitCode,
-                  0);
+        // model 99 on a model 12 printer; release 2.50 for it; a module
+        // whose size field is wrong.
+        ASSERT_EQ(
+            Sh("$PRNMKFILE package -o fw99.psw --family 3 --model 99 && "
+               "$PRNMKFILE package -o fw.psw --family 3 --model 12 --custom 0 --release 250 "
+               "&& $PRNMKFILE module -o bad.mod --file-size 5 && mkdir folder && echo x > fw.txt",
+               dir_.path())
+                .exitCode,
+            0);
     }
     // prnupgrade with args (files named relative to the folder), against a
     // printer: none, "tcp" with the printer options, or "usb" with the
@@ -163,6 +165,12 @@ TEST_F(FirstHour, VerboseNamesTheCause) {
          "File corrupted or not found",
          "fw.txt: unknown file kind: the name must end in .psw, .pfw, .mod, .zpd, .bin or .spt "
          "(lower case, capitalised or upper case)"},
+        {"",
+         {},
+         {"-f", "bad.mod", "-t", "eth", "-d", "127.0.0.1:1"},
+         11,
+         "File corrupted or not found",
+         "bad.mod: File not Correct! Params Error!"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.cause);
