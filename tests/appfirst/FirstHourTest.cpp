@@ -96,6 +96,7 @@ TEST_F(FirstHour, TyposAreWarnedAboutAndChangeNothingElse) {
         {{"-V"}, {}, "unknown option -V ignored; did you mean -v?"},
         {{"--dryrun"}, {}, "unknown option --dryrun ignored; did you mean --dry-run?"},
         {{"-x"}, {}, "unknown option -x ignored"},
+        {{"--version"}, {}, "--version ignored: it counts only as the first word"},
         {{"-m", "abc"}, {"-m", "0"}, "-m abc is not a number; taken as 0"},
         {{"-m", "1000000"},
          {"-m", "1"},
