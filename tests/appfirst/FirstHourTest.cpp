@@ -29,11 +29,14 @@ Words Join(Words a, const Words& b) {
     return a;
 }
 
-// Standard error without prnsim's own report (under --usb it shares it).
+// Standard error without prnsim's own report and the emulated bus's notes
+// (under --usb they share it).
 std::string PersonLines(const std::string& err) {
     std::string out;
     for (const std::string& line : testsupport::SplitLines(err)) {
-        if (line.rfind("prnsim: ", 0) != 0) out += line + "\n";
+        if (!line.empty() && line.rfind("prnsim: ", 0) != 0 && line.rfind("** (", 0) != 0) {
+            out += line + "\n";
+        }
     }
     return out;
 }
