@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,23 @@ TEST_F(FirstHour, ReplayEndsByItselfAfterAWholePlay) {
         EXPECT_EQ(replay.exitCode, 0) << replay.err;
         EXPECT_NE(replay.out.find("exchanges played\n"), std::string::npos) << replay.out;
     }
+}
+
+// prnmkfile --help: every option of its usage explained on a line of its own.
+TEST(PrnmkfileHelp, ExplainsEveryOption) {
+    ProgramResult help = RunProgram({MKFILE, "--help"});
+    ProgramResult usage = RunProgram({MKFILE});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(usage.exitCode, 2);
+    std::regex option("-(-[a-z-]+|o) ");
+    int options = 0;
+    for (std::sregex_iterator it(usage.err.begin(), usage.err.end(), option), end; it != end;
+         ++it) {
+        ++options;
+        std::string word = it->str().substr(0, it->length() - 1);
+        EXPECT_NE(help.out.find("\n  " + word + " "), std::string::npos) << word;
+    }
+    EXPECT_GE(options, 30);
 }
 
 // The README's blocks marked "<!-- example -->", run as written from a
