@@ -165,7 +165,11 @@ bool UpgradePrinter_ModeU4::EnterUSBBootDirectModeOnUSB(CComPort& port) {
     unsigned char answer[BOOT_ENTRY_BUFFER + 1] = {};
     unsigned received = 0;
     const uint64_t start = NowMs();
-    const uint64_t limit = static_cast<uint64_t>(Scaled(BOOT_ENTRY_WAIT_MS));
+    // The answer ends this wait, so a multiplier below 1 counts as 1 here,
+    // as for the link's transfer time-outs: without it, a printer slower
+    // than one read was given up on while it went on restarting.
+    const uint64_t limit =
+        static_cast<uint64_t>(timem > 0 ? Scaled(BOOT_ENTRY_WAIT_MS) : int64_t{BOOT_ENTRY_WAIT_MS});
     do {
         uint64_t readStart = NowMs();
         unsigned err = 0;
