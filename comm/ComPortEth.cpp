@@ -139,6 +139,7 @@ bool CComPortEth::OpenPort() {
     }
     if (!SetBlocking(iSocket, true, &failure)) return FailOpen(failure);
     ApplyTimeouts();
+    sentOnConnection_ = 0;
     TraceEvent("opened");
     return true;
 }
@@ -179,7 +180,7 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (err == nullptr) err = &dummy;
     unsigned packet = uiPacketSize > 0 ? uiPacketSize : 1;
     unsigned sent = 0;
-    int failures = 0;  // over the whole write: each reconnection may accept a piece or two
+    int failures = 0;  // over the whole write
     while (sent < len) {
         unsigned piece = len - sent;
         if (piece > packet) piece = packet;
@@ -197,17 +198,30 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
             if (n > 0) {
                 TraceSent(buf + sent + done, static_cast<unsigned>(n));
                 done += static_cast<unsigned>(n);
+                sentOnConnection_ += static_cast<uint64_t>(n);
                 continue;
             }
             int error = errno;
+            bool gone = n == 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
+            if (gone && sentOnConnection_ > 0) {
+                // What the lost connection took may never have reached the
+                // printer: the rest on a new one would not make the whole.
+                Log::WriteLogP(FN, "Connection lost after %u of %u bytes: not sent again",
+                               sent + done, len);
+                SetLastError("EthWrite Error");
+                *err = 1;
+                Close();
+                return 0;
+            }
             if (++failures >= MAX_SEND_ATTEMPTS) {
                 Log::WriteLogP(FN, "Send failed %d times: %s", failures, strerror(error));
                 SetLastError("EthWrite Error");
                 *err = 1;
                 return 0;
             }
-            // A connection that has gone is made again before the next try.
-            if (n == 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR)) Close();
+            // A connection that went before it took anything is made again
+            // before the next try.
+            if (gone) Close();
         }
         sent += piece;
     }
