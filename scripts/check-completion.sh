@@ -40,7 +40,7 @@ expect() {
 }
 
 expect "--verify --version" "prnupgrade --ver"
-expect "--ethdevlist --printerversion --usbdevlist --verify" "prnupgrade -v --"
+expect "--dry-run --ethdevlist --json --printerversion --usbdevlist --verify" "prnupgrade -v --"
 expect "-lf -lv" "prnupgrade -f x.psw -TM1 -l"
 expect "eth ser usb" "prnupgrade -t "
 expect "ANY" "prnupgrade -t usb -d "

@@ -18,6 +18,9 @@ class UpgradeDataInfo;
 // reopening of the link with retries, the restart waits and the one place
 // through which every pause and deadline passes.
 class UpgradePrinter {
+    // The dry run asks the engine what it would do, without it doing it.
+    friend class UpgradePlan;
+
   public:
     // Module download time-outs and verdict bytes.
     static constexpr int MODULE_PACKET_SIZE = 4096;
@@ -131,9 +134,10 @@ class UpgradePrinter {
     };
     static constexpr uint32_t BANK_PACKET_SIZE = 57344;
 
-    // Every wait of the engines: base x timem ms, or ms as given.
-    void Pause(int64_t baseMs);
-    void PauseUnscaled(int64_t ms);
+    // Every wait of the engines: base x timem ms, or ms as given. what says
+    // what the wait is for on the live status line of a terminal.
+    void Pause(int64_t baseMs, const char* what = nullptr);
+    void PauseUnscaled(int64_t ms, const char* what = nullptr);
     uint64_t NowMs();
     int64_t Scaled(int64_t baseMs) const;
 

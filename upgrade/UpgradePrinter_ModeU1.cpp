@@ -8,6 +8,8 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "common/PersonConsole.h"
+#include "common/StatusLine.h"
 #include "files/PSWComponents.h"
 #include "protocol/UpgradeDataInfo.h"
 
@@ -183,6 +185,7 @@ bool UpgradePrinter_ModeU1::SendBankFlashBanksNew(CComPort& port, unsigned char*
         return false;
     }
     std::vector<unsigned char> bank(static_cast<size_t>(bankSize));
+    StatusLine::Transfer transfer("firmware", static_cast<uint64_t>(numBanks) * bankSize);
     for (int i = 1; i <= numBanks; ++i) {
         CmdConsole::WriteToConsoleString("Tx Bank %d of %d", i, numBanks);
         memcpy(bank.data(), image + static_cast<int64_t>(i - 1) * bankSize, bank.size());
@@ -323,6 +326,10 @@ bool UpgradePrinter_ModeU1::NetworkCheck(CComPort& port, const char* expectedRel
         if (round < NETWORK_ROUNDS) Pause(500);
     }
     if (released) Log::WriteLogP(FN_BANKS, "New FW Release :%s", release.c_str());
+    if (released && release != expectedRelease) {
+        PersonConsole::Cause("the printer came back with release %s, not the package's %s",
+                             release.c_str(), expectedRelease);
+    }
     if (!released || release != expectedRelease) {
         Log::WriteLog(FN_BANKS, "Upgrade Error, so force ERROR_BANK_NOT_PROGRAMMED");
         answerCode = ERROR_BANK_NOT_PROGRAMMED;

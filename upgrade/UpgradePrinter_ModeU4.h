@@ -22,6 +22,7 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     static constexpr int BOOT_DEVICE_WAIT_MS = 40000;  // x timem
     static constexpr int BOOT_ENTRY_WAIT_MS = 10000;   // x timem
     static constexpr int SHORT_PAUSE_MS = 100;         // x timem
+    static constexpr int BOOT_LOOK_PAUSE_MS = 5;       // between two looks for the boot device
     // A whole programming packet goes out in one write.
     static constexpr uint32_t BOOT_PACKET_SIZE = 57344;
 

@@ -9,6 +9,7 @@
 #include "comm/ComPort.h"
 #include "common/CmdConsole.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "operations/PrinterComm.h"
 #include "protocol/Commands.h"
 #include "upgrade/UpgradePrinter_ModeU4.h"
@@ -25,6 +26,7 @@ constexpr int STATUS_WAIT_MS = 5000;
 constexpr int BOOT_TIMEOUT_TX = 5000;
 constexpr int FINAL_PAUSE_MS = 2500;  // x timem
 constexpr uint64_t ADDRESS_SPACE = 0x100000000ull;
+constexpr uint32_t PACKET_FRAMING = 6;  // command byte, address, check byte
 
 bool EmptyRead(unsigned got, unsigned asked) { return got == 0 || got > asked; }
 
@@ -248,6 +250,8 @@ bool UpgradePrinter_ModeU4::SendBanks(CComPort& port, const unsigned char* image
     // The image ends at the top of the address space.
     uint32_t address = static_cast<uint32_t>(ADDRESS_SPACE - imageSize);
     std::vector<unsigned char> answer(ANSWER_BUFFER);
+    // On the wire each bank goes with its address and check byte.
+    StatusLine::Transfer transfer("boot-mode banks", uint64_t{count} * (unit + PACKET_FRAMING));
     for (uint32_t n = 1; n <= count; ++n) {
         unsigned percent = static_cast<unsigned>(uint64_t{n} * 100 / count);
         CmdConsole::WriteToConsoleString("Sending bank %u/%u (%u%%)", n, count, percent);
