@@ -140,7 +140,6 @@ bool CComPortEth::OpenPort() {
     }
     if (!SetBlocking(iSocket, true, &failure)) return FailOpen(failure);
     ApplyTimeouts();
-    sentOnConnection_ = 0;
     TraceEvent("opened");
     return true;
 }
@@ -183,7 +182,8 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (err == nullptr) err = &dummy;
     unsigned packet = uiPacketSize > 0 ? uiPacketSize : 1;
     unsigned sent = 0;
-    int failures = 0;  // over the whole write
+    int failures = 0;    // over the whole write
+    bool taken = false;  // the connection took some of this write
     while (sent < len) {
         unsigned piece = len - sent;
         if (piece > packet) piece = packet;
@@ -201,14 +201,16 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
             if (n > 0) {
                 TraceSent(buf + sent + done, static_cast<unsigned>(n));
                 done += static_cast<unsigned>(n);
-                sentOnConnection_ += static_cast<uint64_t>(n);
+                taken = true;
                 continue;
             }
             int error = errno;
             bool gone = n == 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
-            if (gone && sentOnConnection_ > 0) {
-                // What the lost connection took may never have reached the
-                // printer: the rest on a new one would not make the whole.
+            if (gone && taken) {
+                // What the lost connection took of this write may never have
+                // reached the printer: the rest on a new one would not make
+                // the whole. A connection found gone before it took anything
+                // is made again and the whole write goes on the new one.
                 Log::WriteLogP(FN, "Connection lost after %u of %u bytes: not sent again",
                                sent + done, len);
                 SetLastError("EthWrite Error");

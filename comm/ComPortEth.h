@@ -54,8 +54,6 @@ class CComPortEth : public CComPort {
   private:
     void ApplyTimeouts();
     PauseFunction pause_;
-    // Bytes handed to the current connection since it was made.
-    uint64_t sentOnConnection_ = 0;
     bool FailOpen(const char* text);
     void SetLastError(const char* text);
 };
