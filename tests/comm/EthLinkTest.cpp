@@ -254,7 +254,8 @@ TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
             char buf[4096];
             if (connection++ == 0) {
                 pollfd data{c, POLLIN, 0};
-                if (poll(&data, 1, 1000) > 0 && read(c, buf, 64) < 0) break;
+                // The first bytes of the bank have come, then the line is lost.
+                if (poll(&data, 1, 20000) > 0 && read(c, buf, 64) < 0) break;
                 linger reset{1, 0};
                 setsockopt(c, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
             } else {
@@ -263,11 +264,11 @@ TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
             close(c);
         }
     });
+    std::vector<unsigned char> bank(4 * (LargestSendBuffer() + (1u << 20)), 0x42);
     CComPortEth link;
     Connect(link, ntohs(addr.sin_port));
     ASSERT_TRUE(link.Open());
     link.uiPacketSize = 57344;  // a bank goes out in large pieces
-    std::vector<unsigned char> bank(4 * (LargestSendBuffer() + (1u << 20)), 0x42);
     unsigned err = 0;
     unsigned sent = link.Write(bank.data(), static_cast<unsigned>(bank.size()), &err);
     link.Close();
