@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -23,8 +24,17 @@ long long NowMs() {
 
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
     int outPipe[2], errPipe[2], inPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0 ||
-        pipe2(inPipe, O_CLOEXEC) != 0) {
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(inPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    if (options.errOnTerminal) {
+        errPipe[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (errPipe[0] < 0 || grantpt(errPipe[0]) != 0 || unlockpt(errPipe[0]) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        errPipe[1] = open(ptsname(errPipe[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (errPipe[1] < 0) throw std::runtime_error("no pseudo-terminal");
+    } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<std::string> env;

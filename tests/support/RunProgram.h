@@ -23,6 +23,9 @@ struct RunOptions {
     std::string inputAfter;
     int inputDelayMs = 0;
     int timeoutMs = 30000;  // the program is killed after this
+    // Standard error on a pseudo-terminal (err: what the terminal received)
+    // rather than a pipe.
+    bool errOnTerminal = false;
 };
 
 // Runs argv[0] with the arguments and collects its output and exit status.
