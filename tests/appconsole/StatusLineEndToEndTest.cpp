@@ -55,7 +55,6 @@ Outcome UpgradeOverTcp(const std::string& package, bool errOnTerminal, const std
 }
 
 TEST(StatusLineEndToEnd, OnATerminalOnlyAndNothingElseChanges) {
-    unsetenv("TERM");  // each run sets its own
     testsupport::TempDir dir;
     mkfile::PackageLayout layout;
     layout.generation = 2;
@@ -91,6 +90,34 @@ TEST(StatusLineEndToEnd, OnATerminalOnlyAndNothingElseChanges) {
     }
     // Nothing but the line itself: no line end ever reaches the terminal.
     EXPECT_EQ(shown.find('\n'), std::string::npos);
+}
+
+// Mode U4 with -m 1: the boot device comes 300 ms after the printer left, and
+// the wait for it shows; the boot-mode banks show as a transfer.
+TEST(StatusLineEndToEnd, BootDeviceWaitAndBootModeBanks) {
+    unsetenv("LD_PRELOAD");  // prnsim must not run under the emulated bus's preload
+    testsupport::TempDir dir;
+    mkfile::PackageLayout layout;
+    layout.generation = 1;
+    layout.numBanks = 4;
+    layout.bankSize = 1024;
+    layout.firmware = mkfile::Pattern(4 * 1024, 9);
+    const mkfile::Bytes bytes = mkfile::BuildPackage(layout);
+    const std::string package = dir.write("p.psw", std::string(bytes.begin(), bytes.end()));
+    testsupport::RunOptions options;
+    options.extraEnv = {"TMPDIR=" + dir.path(), "TERM=xterm"};
+    options.errOnTerminal = true;
+    const ProgramResult r = testsupport::RunProgram(
+        {PRNSIM_BIN, "--mode", "U4", "--package", package, "--restart-ms", "0", "--usb", "--boot",
+         "appear=300,backdelay=0,size=1024,backon=lock-bit", "--", PRNUPGRADE_BIN, "-f", package,
+         "-t", "usb", "-d", "ANY", "-v"},
+        options);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    for (const char* part :
+         {"complete 1 locked 1", "\rwaiting for the printer's boot device (vendor 045B): 40 s left",
+          "\rboot-mode banks [########################] 100%"}) {
+        EXPECT_NE(r.err.find(part), std::string::npos) << part << "\nin:\n" << r.err;
+    }
 }
 
 TEST(StatusLineEndToEnd, AnyNamesThePrinterItTookWithV) {

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -39,7 +40,14 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions&
     }
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-    for (const std::string& extra : options.extraEnv) env.push_back(extra);
+    for (const std::string& extra : options.extraEnv) {
+        // An entry replaces the one of the same name: the first one counts.
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        env.erase(std::remove_if(env.begin(), env.end(),
+                                 [&name](const std::string& e) { return e.rfind(name, 0) == 0; }),
+                  env.end());
+        env.push_back(extra);
+    }
     std::vector<char*> envp, args;
     for (std::string& e : env) envp.push_back(&e[0]);
     envp.push_back(nullptr);

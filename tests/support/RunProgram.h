@@ -15,7 +15,7 @@ struct ProgramResult {
 
 struct RunOptions {
     std::string workingDirectory;       // empty: the test's own
-    std::vector<std::string> extraEnv;  // "NAME=value" entries added to the environment
+    std::vector<std::string> extraEnv;  // "NAME=value" entries set in the environment
     std::string input;                  // written to standard input, then closed
     // When set, input is written (and standard input closed) only once
     // standard output holds this text, and inputDelayMs later: a person who
