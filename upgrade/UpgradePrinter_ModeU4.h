@@ -21,8 +21,8 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     static constexpr int BOOT_DEVICE_WAIT_MS = 40000;  // x timem
     static constexpr int BOOT_ENTRY_WAIT_MS = 10000;   // x timem
     static constexpr int SHORT_PAUSE_MS = 100;         // x timem
-    static constexpr int BOOT_LOOK_PAUSE_MS = 5;       // between two rounds of the boot-device wait
-    static constexpr int BOOT_FULL_LOOK_EVERY = 20;    // rounds: a libusb look at least this often
+    static constexpr int BOOT_LOOK_PAUSE_MS = 7;       // between two rounds of the boot-device wait
+    static constexpr int BOOT_FULL_LOOK_EVERY = 14;    // rounds: a libusb look at least this often
     // A whole programming packet goes out in one write.
     static constexpr uint32_t BOOT_PACKET_SIZE = 57344;
 
