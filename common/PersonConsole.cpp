@@ -1,5 +1,6 @@
 #include "common/PersonConsole.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -55,8 +56,11 @@ void PersonConsole::Cause(const char* format, ...) {
     if (!Verbose()) return;
     va_list args;
     va_start(args, format);
-    HeldCauses().push_back(Format(format, args));
+    std::string line = Format(format, args);
     va_end(args);
+    // A step tried again names the same cause once.
+    std::vector<std::string>& held = HeldCauses();
+    if (std::find(held.begin(), held.end(), line) == held.end()) held.push_back(line);
 }
 
 void PersonConsole::FlushCauses() {

@@ -454,6 +454,8 @@ bool UpgradePrinter::PrepareFirmwareTransfer(CComPort& port, PSWFile& psw, const
         return false;
     }
     sameVersion = current == ExpectedRelease(psw);
+    confirmation_.firmwareSent = true;
+    confirmation_.sameVersion = sameVersion;
     return true;
 }
 

@@ -110,6 +110,8 @@ bool UpgradePrinter_ModeU4::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
         Log::WriteLog(FN_SEND, "Communication port not supported (only USB)");
         return false;
     }
+    // The printer's identifiers, for the look at it after the boot program.
+    if (bVerify) port.BackupPortInfo();
     bool sameVersion = false;
     if (!PrepareFirmwareTransfer(port, psw, FN_SEND, kReOpenAndGoOn, sameVersion)) return false;
     // The boot program is looked for whatever the printer answered.
@@ -147,6 +149,7 @@ bool UpgradePrinter_ModeU4::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
                       imageSize % static_cast<uint32_t>(programmingSize) == 0;
     if (wholeBanks &&
         StartUpgradeUsb(port, deviceName.c_str(), image, imageSize, programmingSize)) {
+        confirmation_.answered = true;  // every bank and the lock bit acknowledged
         return true;
     }
     Log::WriteLog(FN_SEND, "Upgrade Error");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/ComPort.h"
 #include "upgrade/UpgradePrinter.h"
 
 // Engine of upgrade mode U4: the firmware goes through the USB boot program of
@@ -83,6 +84,8 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     virtual unsigned char ReadyStatusByte() const;
     // What follows "Init Renesas connection Error(%d)".
     virtual void ExplainConnectionError(BTPRGERROR error);
+    // The printer's own identifiers, kept before the boot device took the link.
+    void PointAtPrinter(CComPort& port) override { port.RestoreportInfo(); }
 
     // Writes the step's request and reads and checks its answer; a failure
     // is logged, the boot device reset and the link closed.

@@ -270,9 +270,9 @@ bool UpgradePrinter_ModeU4::SendBanks(CComPort& port, const unsigned char* image
                 break;
             }
             Log::WriteLog(FN_USB, BankErrorText(answer.data(), got));
+            // The last bank too: terminating the programming after a refused
+            // bank would lock an incomplete image in.
             if (sent >= 2) return BootFailure(port, FN_USB, "Exit..");
-            // The last bank is not sent again: programming is terminated.
-            if (n == count) break;
             Log::WriteLogP(FN_USB, "Retry to send %u bank!", n);
         }
         address += unit;

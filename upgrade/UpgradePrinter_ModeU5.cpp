@@ -114,6 +114,9 @@ bool UpgradePrinter_ModeU5::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
             return false;
         }
     }
+    // The printer does not answer the last data bank, and its release came
+    // with the code banks.
+    if (image.numBanks > CODE_BANKS) confirmation_.unanswered = "the last data bank (mode U5)";
     Pause(1000);
     port.Close();
     return true;
