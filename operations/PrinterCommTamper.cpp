@@ -6,6 +6,7 @@
 #include "comm/ComPort.h"
 #include "common/CmdConsole.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "files/FileChecksum.h"
 #include "operations/PrinterComm.h"
 #include "operations/PrinterDialogue.h"
@@ -65,6 +66,7 @@ bool PrinterComm::PrnCom_WriteBinaryUpgradeFileTaper(CComPort* link, const unsig
     }
     fnPause(BANK_PAUSE_MS);
 
+    StatusLine::Transfer transfer("anti-tamper image", static_cast<uint64_t>(size));
     for (int n = 1; n <= BANK_COUNT; ++n) {
         CmdConsole::WriteToConsoleString("Bank %d/128...\n", n);
         const unsigned char* from = data + static_cast<long>(n - 1) * BANK_SIZE;
@@ -89,7 +91,9 @@ bool PrinterComm::PrnCom_WriteBinaryUpgradeFileTaper(CComPort* link, const unsig
     }
     link->Close();
     // The module restarts with its new firmware.
-    fnPause(RESTART_WAIT_MS);
+    StatusLine::Wait(
+        "waiting for the anti-tamper module to restart", RESTART_WAIT_MS,
+        [this](uint64_t ms) { fnPause(static_cast<unsigned>(ms)); }, "do not unplug it");
     CmdConsole::WriteToConsoleString("Upgrade Finish!\n");
     Log::WriteLog(FN, "End");
     return true;

@@ -1,9 +1,11 @@
 // Running a maintenance tool inside the printer.
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "comm/ComPort.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "operations/PrinterComm.h"
 #include "operations/PrinterDialogue.h"
 #include "protocol/Commands.h"
@@ -55,7 +57,12 @@ bool PrinterComm::PrnComExecToolOnPrinter(CComPort* link, CommPortSettings* sett
                        static_cast<int>(version.ulVersion));
         return dialogue.Fail(TOOL_FAILED, "Exec tool error");
     }
-    dialogue.Send(std::move(request));
+    {
+        // With a tool file (SPT upload) the request is mostly that file.
+        std::optional<StatusLine::Transfer> upload;
+        if (fileData != nullptr && fileSize > 0) upload.emplace("SPT file", request.size());
+        dialogue.Send(std::move(request));
+    }
 
     if (!dialogue.Receive(timeoutMs)) return dialogue.Fail(TOOL_FAILED, "Exec tool error");
     if (dialogue.FailOnErrorAnswer()) return false;

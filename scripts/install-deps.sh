@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a Debian machine; does nothing
+# install-deps.sh [--tests]: installs on a Debian machine what building the
+# programs and running the demo need (compilers, CMake, libusb, umockdev);
+# with --tests also what the tests add (GoogleTest, Google Benchmark, clang
+# for the fuzz targets, iproute2, Ansible for the fleet tests). Does nothing
 # when everything is already there.
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang
-  libusb-1.0-0-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  umockdev libumockdev-dev iproute2
-  ansible-core ansible-lint python3-apt
+  build-essential cmake ninja-build pkg-config
+  libusb-1.0-0-dev nlohmann-json3-dev umockdev libumockdev-dev
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(
+    clang libgtest-dev libgmock-dev libbenchmark-dev iproute2
+    ansible-core ansible-lint python3-apt
+  )
+elif [ $# -gt 0 ]; then
+  echo "usage: $0 [--tests]" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,12 +4,12 @@
 # bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 
 export TMPDIR=${TMPDIR:-/tmp}
 
 echo "== normal build"
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRN_BUILD_TESTS=ON
 ctest --test-dir build --output-on-failure -j 2
 
 echo "== sanitizer build"

@@ -121,6 +121,7 @@ const char* UpgradeUsage() {
            "  --restart-grace-ms N   time between the last answer and the restart\n"
            "                         (default 100)\n"
            "  --save-dir DIR         write the received firmware.bin and module-N.mod there\n"
+           "                         (the folder is made when missing)\n"
            "Upgrade faults:\n"
            "  --fail STEP:KIND[:CODE]\n"
            "                         STEP upginfo or modlist, KIND silent, error[:CODE]\n"

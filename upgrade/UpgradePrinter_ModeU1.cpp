@@ -120,7 +120,7 @@ bool UpgradePrinter_ModeU1::StartUpgrade_PSW2(UpgradeDataInfo& info, CComPort& p
                 Log::WriteLog(FN_PSW2, "FW Upgrade error");
                 return false;
             }
-            Pause(10000);
+            Pause(10000, "waiting for the printer to start its new firmware");
         } else {
             Log::WriteLog(FN_PSW2, "Skip Fw...");
         }
@@ -156,7 +156,7 @@ bool UpgradePrinter_ModeU1::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
         if (SendBankFlashBanksNew(port, image.data, image.bankSize, image.numBanks, sum1, sum2, 0,
                                   answerCode, expected.c_str(), sameVersion, usbPrgAnswer,
                                   reserved2)) {
-            Pause(3000);
+            Pause(3000, "waiting for the printer to take the firmware");
             return true;
         }
         if (StopsAtOnce(answerCode)) return false;

@@ -6,6 +6,7 @@
 
 #include "comm/ComPort.h"
 #include "comm/ComPortUsb.h"
+#include "comm/UsbSysfs.h"
 #include "common/Log.h"
 #include "common/StatusLine.h"
 #include "files/PSWComponents.h"
@@ -200,16 +201,21 @@ bool UpgradePrinter_ModeU4::WaitBootDevice(std::string& deviceName) {
     std::vector<char> errText(CComPortUsb::LIST_TEXT_SIZE);
     const uint64_t start = NowMs();
     const uint64_t limit = static_cast<uint64_t>(Scaled(BOOT_DEVICE_WAIT_MS));
-    // Each look is a whole enumeration of the bus: a short pause between two
-    // keeps the wait from filling a core, and the boot program is still taken
-    // within a look and a pause of its arrival. At least one look is made
-    // however short the wait.
-    for (;;) {
-        if (CComPortUsb::GetDeviceList(list.data(), errText.data(), BOOT_VID)) {
+    // A look through libusb is a whole enumeration of the bus. Made back to
+    // back they would fill a core, so the wait pauses between its rounds and
+    // makes that look when sysfs lists a device of the boot vendor, which
+    // costs next to nothing, and every BOOT_FULL_LOOK_EVERY rounds all the
+    // same (a system whose sysfs tells nothing). The first round always
+    // looks, so that however short the wait there is one look.
+    bool found = false;
+    for (uint64_t round = 0;; ++round) {
+        const bool look = round % BOOT_FULL_LOOK_EVERY == 0 || UsbSysfs::ListsVendor(BOOT_VID);
+        if (look && CComPortUsb::GetDeviceList(list.data(), errText.data(), BOOT_VID)) {
             const char* end = strchr(list.data(), '\n');
             deviceName.assign(list.data(), end != nullptr ? static_cast<size_t>(end - list.data())
                                                           : strlen(list.data()));
-            if (!deviceName.empty()) break;
+            found = !deviceName.empty();
+            if (found) break;
         }
         const uint64_t waited = NowMs() - start;
         if (waited >= limit) break;
@@ -218,7 +224,7 @@ bool UpgradePrinter_ModeU4::WaitBootDevice(std::string& deviceName) {
         PauseUnscaled(BOOT_LOOK_PAUSE_MS);
     }
     StatusLine::Wipe();
-    return !deviceName.empty();
+    return found;
 }
 
 bool UpgradePrinter_ModeU4::SendResetCommandUSB(CComPort& /*port*/) {

@@ -22,7 +22,8 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     static constexpr int BOOT_DEVICE_WAIT_MS = 40000;  // x timem
     static constexpr int BOOT_ENTRY_WAIT_MS = 10000;   // x timem
     static constexpr int SHORT_PAUSE_MS = 100;         // x timem
-    static constexpr int BOOT_LOOK_PAUSE_MS = 5;       // between two looks for the boot device
+    static constexpr int BOOT_LOOK_PAUSE_MS = 7;       // between two rounds of the boot-device wait
+    static constexpr int BOOT_FULL_LOOK_EVERY = 14;    // rounds: a libusb look at least this often
     // A whole programming packet goes out in one write.
     static constexpr uint32_t BOOT_PACKET_SIZE = 57344;
 
@@ -99,10 +100,10 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     // The module download after the firmware; pauseUnit as SendAllModules.
     bool SendModulesAfter(CComPort& port, PSWFile& psw, PSWComponents& components, void* reserved,
                           int pauseUnit);
-
-  private:
     // Polls the bus for the boot device until it is listed or the wait ends.
     bool WaitBootDevice(std::string& deviceName);
+
+  private:
     bool OpenBootDevice(CComPort& port, const char* deviceName);
     bool SendBanks(CComPort& port, const unsigned char* image, uint32_t imageSize,
                    int programmingSize);

@@ -1,7 +1,9 @@
 #include "sim/core/ReceivedImage.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "sim/core/PackageImage.h"
 
@@ -83,6 +85,12 @@ std::vector<std::string> ReceivedImage::Report(const PackageImage* package) cons
 }
 
 bool ReceivedImage::Save(const std::string& dir, std::string& error) const {
+    std::error_code failed;
+    std::filesystem::create_directories(dir, failed);
+    if (failed) {
+        error = "cannot make the folder " + dir + ": " + failed.message();
+        return false;
+    }
     if (!order_.empty() && !WriteFile(dir + "/firmware.bin", Firmware())) {
         error = "cannot write " + dir + "/firmware.bin";
         return false;

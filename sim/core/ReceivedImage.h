@@ -24,7 +24,8 @@ class ReceivedImage {
     // whether the image is the package's (with the first difference), and
     // per module its size, verdict and whether the package holds it.
     std::vector<std::string> Report(const PackageImage* package) const;
-    // Writes firmware.bin and module-N.mod (N from 1) into dir.
+    // Writes firmware.bin and module-N.mod (N from 1) into dir, made (with
+    // its parents) when missing.
     bool Save(const std::string& dir, std::string& error) const;
 
   private:

@@ -10,6 +10,7 @@
 #include "sim/core/PrinterCore.h"
 #include "sim/core/UpgradeHandlers.h"
 #include "sim/mkfile/MkFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -222,6 +223,12 @@ TEST(UpgradeHandlers, ReceivedImageIsComparedWithThePackage) {
             ASSERT_EQ(report.size(), 3u);
             EXPECT_EQ(report[1], "firmware matches the package");
             EXPECT_NE(report[2].find("matches package module 1"), std::string::npos);
+            // Kept in a folder that does not exist yet.
+            testsupport::TempDir dir;
+            const std::string kept = dir.file("got/run");
+            ASSERT_TRUE(printer.upgrade.Save(kept, error)) << error;
+            EXPECT_EQ(testsupport::ReadWholeFile(kept + "/firmware.bin"),
+                      std::string(firmware.begin(), firmware.end()));
 
             Bytes changed = firmware;
             changed[200] ^= 0x10;

@@ -7,7 +7,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -23,13 +25,29 @@ long long NowMs() {
 
 ProgramResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
     int outPipe[2], errPipe[2], inPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0 ||
-        pipe2(inPipe, O_CLOEXEC) != 0) {
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(inPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    if (options.errOnTerminal) {
+        errPipe[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (errPipe[0] < 0 || grantpt(errPipe[0]) != 0 || unlockpt(errPipe[0]) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        errPipe[1] = open(ptsname(errPipe[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (errPipe[1] < 0) throw std::runtime_error("no pseudo-terminal");
+    } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-    for (const std::string& extra : options.extraEnv) env.push_back(extra);
+    for (const std::string& extra : options.extraEnv) {
+        // An entry replaces the one of the same name: the first one counts.
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        env.erase(std::remove_if(env.begin(), env.end(),
+                                 [&name](const std::string& e) { return e.rfind(name, 0) == 0; }),
+                  env.end());
+        env.push_back(extra);
+    }
     std::vector<char*> envp, args;
     for (std::string& e : env) envp.push_back(&e[0]);
     envp.push_back(nullptr);

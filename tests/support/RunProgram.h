@@ -15,7 +15,7 @@ struct ProgramResult {
 
 struct RunOptions {
     std::string workingDirectory;       // empty: the test's own
-    std::vector<std::string> extraEnv;  // "NAME=value" entries added to the environment
+    std::vector<std::string> extraEnv;  // "NAME=value" entries set in the environment
     std::string input;                  // written to standard input, then closed
     // When set, input is written (and standard input closed) only once
     // standard output holds this text, and inputDelayMs later: a person who
@@ -23,6 +23,9 @@ struct RunOptions {
     std::string inputAfter;
     int inputDelayMs = 0;
     int timeoutMs = 30000;  // the program is killed after this
+    // Standard error on a pseudo-terminal (err: what the terminal received)
+    // rather than a pipe.
+    bool errOnTerminal = false;
 };
 
 // Runs argv[0] with the arguments and collects its output and exit status.
