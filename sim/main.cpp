@@ -73,6 +73,7 @@ int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
             fprintf(stderr, "prnsim: %s\n", error.c_str());
             return 1;
         }
+        tcp->RefuseReopens(options.refuseReopens);
         printf("prnsim: tcp %s:%d\n", options.bindAddress.c_str(), tcp->Port());
         tcpTransport = tcp.get();
         transports.push_back(std::move(tcp));
