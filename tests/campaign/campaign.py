@@ -38,6 +38,7 @@ DOCUMENTED_CODES = {0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 255}
 # does not, so at -m 0 the banks would be lost on the test rig alone.
 MODES = {"tcp": ["U1", "U3", "U5"], "pty": ["U1", "U3"],
          "usb": ["U1", "U3", "U5", "U4", "U2"]}
+COMBOS = [(link, mode) for link in ("tcp", "pty", "usb") for mode in MODES[link]]
 LINK_ARG = {"tcp": "eth", "pty": "ser", "usb": "usb"}
 PACKAGE_RELEASE = "125"  # the printer reports it as "1.25"
 OLD_RELEASE = "1.00"
@@ -165,7 +166,7 @@ def draw_fault(rng, t, in_bytes):
             f["sim"] = [choice, rng.choice(["0x99", "0x77", "0x88", "0x44"])]
         f["slow"] = True
     else:  # the boot program
-        banks = t["banks"]
+        banks = t["banks"] * t["bank_size"] // t["boot_size"]  # the boot program's banks
         choice = rng.choice(["failonce", "failalways", "lastbank", "status", "wrong", "noappear", "entry", "size0"])
         f["name"] = f"boot:{choice}"
         if choice in ("failonce", "failalways"):
@@ -191,8 +192,8 @@ def draw_fault(rng, t, in_bytes):
 
 def draw_trial(seed, index):
     rng = random.Random(f"{seed}:{index}")
-    link = rng.choice(["tcp", "pty", "usb"])
-    mode = rng.choice(MODES[link])
+    # Links and modes take turns, so that any run of len(COMBOS) trials has each.
+    link, mode = COMBOS[index % len(COMBOS)]
     t = {"seed": seed, "trial": index, "link": link, "mode": mode}
     boot = mode in ("U4", "U2")
     t["gen"] = rng.choice([1, 2])
