@@ -12,11 +12,17 @@ echo "== normal build"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure -j 2
 
+echo "== fault campaign: a fixed seed over every link and mode, and the regressions"
+scripts/campaign.sh --seed 20261207 --trials 50 --jobs 4 \
+  --regressions tests/campaign/regressions.txt
+
 echo "== sanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPRN_SANITIZE=ON
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j 2
+echo "== fault campaign under the sanitizers"
+scripts/campaign.sh --sanitizer --seed 20261207 --trials 10 --jobs 2
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
