@@ -13,7 +13,7 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure -j 2
 
 echo "== fault campaign: a fixed seed over every link and mode, and the regressions"
-scripts/campaign.sh --seed 20261207 --trials 50 --jobs 4 \
+scripts/campaign.sh --seed 20261207 --trials 40 --jobs 4 \
   --regressions tests/campaign/regressions.txt
 
 echo "== sanitizer build"

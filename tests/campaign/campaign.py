@@ -84,6 +84,11 @@ def trial_bound(t):
         # one verdict wait; a stall adds its own length.
         bound += HANDSHAKE_FAIL[t["link"]] + VERDICT_WAIT
     bound += t["fault"].get("stall", 0.0)
+    if multiplier(t) == 1:
+        # USB U1 and U5 at -m 1: the pauses around the firmware (U5: 5 + 2 + 1 + 2 s, 1 s
+        # per data bank and 1 s after them, 8 s; U1: 5 s, 2 s, 3 s, 10 s), 10 s before
+        # the modules and after each, and one series of reopens 5 s apart that may all fail.
+        bound += 18 + t["banks"] + 8 + 10 + 15 * len(t["modules"]) + 35
     return bound * SLACK + SLACK_ADD
 
 
@@ -258,12 +263,23 @@ def build_package(tools, t, folder):
 
 def sim_args(t, package):
     release = "1.25" if t["same_release"] else OLD_RELEASE
+    # A USB printer is back at once (its devices leave and come back); the
+    # grace lets the last answer out before the restart takes it.
+    restart = ["0", "50"] if t["link"] == "usb" else ["100", "50"]
     return ["--mode", t["mode"], "--package", package, "--expect-mask", str(t["mask"]),
-            "--release", release, "--restart-ms", "100", "--restart-grace-ms", "50"] + t["fault"]["sim"]
+            "--release", release, "--restart-ms", restart[0], "--restart-grace-ms", restart[1]] + \
+        t["fault"]["sim"]
+
+
+def multiplier(t):
+    """-m 0 takes every multiplied pause and USB time-out away. USB U1 and U5
+    keep them: U1 waits 110 s x -m for its programming answer, and the reopens
+    of both after the printer's restart must give it time to come back."""
+    return 1 if t["link"] == "usb" and t["mode"] in ("U1", "U5") else 0
 
 
 def program_args(tools, t, package):
-    args = [tools.prnupgrade, "-f", package, "-m", "0", "-v"]
+    args = [tools.prnupgrade, "-f", package, "-m", str(multiplier(t)), "-v"]
     if t["mask"] != 255:
         args += ["-c", str(t["mask"])]
     if tools.verify:
