@@ -69,6 +69,8 @@ LINK_BOUND = {
 }
 HANDSHAKE_FAIL = {"tcp": 15 * 0.5 + 14 * 3.0 + 4.0, "pty": 5 * 2.0 + 4 * 1.5, "usb": 5 * 1.0 + 4 * 1.5}
 VERDICT_WAIT = 60.0        # a module's verdict (extra time only above 1024000 bytes)
+U1_ATTEMPTS = 4            # U1 sends its banks up to four times
+PROGRAM_ANSWER_WAIT = 110.0  # U1's wait for the programming answer, x -m
 AFTER_MODULES_WAIT = 20.0  # modes U3 and U2: a fixed pause before the modules after the firmware
 SLACK = 1.5                # load of a shared machine: the bound is multiplied by it
 SLACK_ADD = 5.0
@@ -80,9 +82,13 @@ def trial_bound(t):
     if t["mode"] in ("U3", "U2") and t["modules"]:
         bound += AFTER_MODULES_WAIT
     if t["fault"]["slow"]:
-        # A silent printer costs at most one failed handshake per reopen and
-        # one verdict wait; a stall adds its own length.
-        bound += HANDSHAKE_FAIL[t["link"]] + VERDICT_WAIT
+        # A silent printer costs one failed handshake and one verdict wait: a
+        # failure ends the run, except that U1 makes up to four attempts at its
+        # banks (each may end in a failed handshake, or at -m 1 in the 110 s
+        # wait for the programming answer). A stall adds its own length.
+        attempts = U1_ATTEMPTS if t["mode"] == "U1" else 1
+        answer_wait = PROGRAM_ANSWER_WAIT * multiplier(t) if t["mode"] == "U1" else 0
+        bound += attempts * (HANDSHAKE_FAIL[t["link"]] + answer_wait) + VERDICT_WAIT
     bound += t["fault"].get("stall", 0.0)
     if multiplier(t) == 1 and t["link"] == "pty":
         bound += 12 + 10 + 5 + 15 * len(t["modules"])  # U3's 12 s after the firmware, 10 s, reopen
