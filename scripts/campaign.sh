@@ -20,7 +20,7 @@ while [ $# -gt 0 ]; do
     --sanitizer) build=build-asan ;;
     --build) build=$2; shift ;;
     --trial) args+=(--trial "$2" --show); shift ;;
-    --seed|--seconds|--jobs|--keep|--regressions) args+=("$1" "$2"); shift ;;
+    --seed|--trials|--seconds|--jobs|--keep|--regressions) args+=("$1" "$2"); shift ;;
     [0-9]*) args+=(--trials "$1") ;;
     *) args+=("$1") ;;
   esac
