@@ -12,11 +12,18 @@ echo "== normal build"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRN_BUILD_TESTS=ON
 ctest --test-dir build --output-on-failure -j 2
 
+echo "== fault campaign: a fixed seed over every link and mode, and the regressions"
+scripts/campaign.sh --seed 20261207 --trials 40 --jobs 4 \
+  --regressions tests/campaign/regressions.txt
+
 echo "== sanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPRN_SANITIZE=ON
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j 2
+echo "== fault campaign under the sanitizers: quick trials of every link"
+scripts/campaign.sh --sanitizer --seed 20261207 --jobs 2 \
+  --trial 0 --trial 2 --trial 3 --trial 8 --trial 9 --trial 14 --trial 16
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-SerialTransport::SerialTransport(PrinterCore& core) : link_(core) {}
+#include "sim/core/PrinterCore.h"
+
+SerialTransport::SerialTransport(PrinterCore& core) : core_(core), link_(core) {}
 
 SerialTransport::~SerialTransport() {
     if (slaveFd_ >= 0) close(slaveFd_);
@@ -58,6 +60,18 @@ void SerialTransport::Prepare(std::vector<pollfd>& fds) {
 
 void SerialTransport::Service(const std::vector<pollfd>& fds) {
     if (masterFd_ < 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (core_.TakeCloseRequest()) {
+        downUntil_ = now + LINE_DOWN;
+        core_.DiscardOutput();
+        link_.Reset();
+    }
+    if (now < downUntil_) {
+        uint8_t lost[4096];
+        while (read(masterFd_, lost, sizeof(lost)) > 0) {
+        }
+        return;
+    }
     for (const pollfd& p : fds) {
         if (p.fd == masterFd_ && (p.revents & POLLIN) != 0) link_.Pump(masterFd_);
     }

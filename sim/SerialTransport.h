@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "sim/ByteLink.h"
@@ -26,7 +27,12 @@ class SerialTransport : public Transport {
     bool HostLetGo() override;
 
   private:
+    // How long the line is dead after the drop fault: what is sent meanwhile is lost.
+    static constexpr std::chrono::milliseconds LINE_DOWN{1000};
+
+    PrinterCore& core_;
     ByteLink link_;
+    std::chrono::steady_clock::time_point downUntil_{};
     int masterFd_ = -1;
     int slaveFd_ = -1;
     std::string slavePath_;

@@ -40,6 +40,15 @@ const char* SimUsage() {
            "  --garbage              answer 0xA5 bytes instead of the real answers\n"
            "  --close-after N        drop the TCP connection once N bytes have arrived\n"
            "  --delay MS             answer MS milliseconds late\n"
+           "  --refuse-reopens K     reset the K connections after the first as soon as\n"
+           "                         they are taken (TCP)\n"
+           "  --line-fault [in:|out:]KIND:N[:ARG]\n"
+           "                         at byte N (from 0) of what the printer receives (in,\n"
+           "                         the default) or sends (out), on every transport:\n"
+           "                         drop:N the connection goes after N bytes (serial: the\n"
+           "                         line is dead for a second), flip:N[:BIT] one bit\n"
+           "                         inverted, lose:N:K K bytes lost, stall:N:MS nothing\n"
+           "                         answered (in) or sent (out) for MS ms; repeatable\n"
            "Where it listens is printed on standard output, then \"prnsim: ready\".\n"
            "On SIGTERM or SIGINT it prints what it received and ends.\n";
 }
@@ -106,6 +115,11 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         } else if (word == "--close-after") {
             if (!needNumber(0xFFFFFFFFul)) return false;
             o.faults.closeAfterBytes = static_cast<size_t>(n);
+        } else if (word == "--refuse-reopens") {
+            if (!needNumber(1000)) return false;
+            o.refuseReopens = static_cast<int>(n);
+        } else if (word == "--line-fault") {
+            if (!needText(64) || !o.lineFaults->Add(value, error)) return false;
         } else if (word == "--delay") {
             if (!needNumber(600000)) return false;
             o.faults.delayMs = static_cast<int>(n);

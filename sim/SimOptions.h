@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct SimOptions {
     uint16_t gsi = 0x12;  // the one-byte word, or the extended word
     std::string release = "1.00";
     PrinterCore::Faults faults;
+    int refuseReopens = 0;
+    std::shared_ptr<LineFaults> lineFaults = std::make_shared<LineFaults>();
     OpsOptions ops;
     UpgradeOptions upgrade;
     ReplayOptions replay;

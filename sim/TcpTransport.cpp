@@ -103,6 +103,13 @@ void TcpTransport::Service(const std::vector<pollfd>& fds) {
     FollowRestart();
     if (listenFd_ >= 0 && HasEvent(fds, listenFd_, POLLIN)) {
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0 && connections_ > 0 && refusals_ > 0) {
+            --refusals_;
+            linger reset{1, 0};  // closed with a reset, not an orderly end
+            setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+            close(fd);
+            fd = -1;
+        }
         if (fd >= 0) {
             Drop();  // the host reconnected: the old connection is stale
             clientFd_ = fd;

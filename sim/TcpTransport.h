@@ -21,6 +21,9 @@ class TcpTransport : public Transport {
     bool Listen(const std::string& address, int port, std::string& error);
     int Port() const { return port_; }
     int Connections() const { return connections_; }
+    // The next count connections after the first are reset as soon as they
+    // are taken (a printer that refuses the host's reopens).
+    void RefuseReopens(int count) { refusals_ = count; }
 
     void Prepare(std::vector<pollfd>& fds) override;
     void Service(const std::vector<pollfd>& fds) override;
@@ -38,4 +41,5 @@ class TcpTransport : public Transport {
     int clientFd_ = -1;
     int port_ = 0;
     int connections_ = 0;
+    int refusals_ = 0;
 };

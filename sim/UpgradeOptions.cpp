@@ -122,6 +122,11 @@ const char* UpgradeUsage() {
            "                         (default 100)\n"
            "  --save-dir DIR         write the received firmware.bin and module-N.mod there\n"
            "                         (the folder is made when missing)\n"
+           "  --expect-mask MASK     with --package: report on exit what the printer holds\n"
+           "                         (\"holds firmware=package|other|old modules=N,...\")\n"
+           "                         and whether it is exactly what a download with this\n"
+           "                         component mask selects (\"verdict package\" or\n"
+           "                         \"verdict not-package: REASONS\")\n"
            "Upgrade faults:\n"
            "  --fail STEP:KIND[:CODE]\n"
            "                         STEP upginfo or modlist, KIND silent, error[:CODE]\n"
@@ -213,6 +218,9 @@ int ParseUpgradeOption(int count, char** words, UpgradeOptions& o, std::string& 
     } else if (word == "--restart-grace-ms") {
         if (!number(600000)) return -1;
         p.restartGraceMs = static_cast<int>(n);
+    } else if (word == "--expect-mask") {
+        if (!number(0xFF)) return -1;
+        o.expectMask = static_cast<int>(n);
     } else if (word == "--save-dir") {
         if (!text(4096)) return -1;
         o.saveDir = value;

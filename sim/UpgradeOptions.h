@@ -13,6 +13,7 @@ struct UpgradeOptions {
     std::string package;  // package to compare what arrives with
     std::string saveDir;  // folder for the received firmware image and modules
     std::string release;  // firmware release given by a profile file
+    int expectMask = -1;  // component mask of the download, for the verdict (-1: none)
     bool bankSizeGiven = false;
     bool banksGiven = false;
 };

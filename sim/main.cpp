@@ -16,6 +16,7 @@
 #include "sim/core/PackageImage.h"
 #include "sim/core/PrinterCore.h"
 #include "sim/core/UpgradeHandlers.h"
+#include "sim/core/UpgradeVerdict.h"
 #include "sim/replay/Recording.h"
 #include "sim/replay/Replayer.h"
 
@@ -43,10 +44,16 @@ void Report(const PrinterCore& core, const TcpTransport* tcp) {
 }
 
 // What arrived of an upgrade, and the files kept of it.
-int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOptions& options,
-                  FILE* out) {
+int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const PackageImage& package,
+                  const std::vector<uint8_t>& bootImage, const SimOptions& options, FILE* out) {
     for (const std::string& line : upgrade.Report()) fprintf(out, "prnsim: %s\n", line.c_str());
     fprintf(out, "prnsim: release %s\n", core.FirmwareRelease().c_str());
+    if (options.upgrade.expectMask >= 0 && !options.upgrade.package.empty()) {
+        HeldState held = upgrade.Held(bootImage);
+        fprintf(out, "prnsim: holds %s\n", HoldsText(held, package).c_str());
+        fprintf(out, "prnsim: verdict %s\n",
+                VerdictText(held, package, unsigned(options.upgrade.expectMask)).c_str());
+    }
     fflush(out);
     std::string error;
     if (!options.upgrade.saveDir.empty() && !upgrade.Save(options.upgrade.saveDir, error)) {
@@ -76,6 +83,7 @@ int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
             fprintf(stderr, "prnsim: %s\n", error.c_str());
             return 1;
         }
+        tcp->RefuseReopens(options.refuseReopens);
         printf("prnsim: tcp %s:%d\n", options.bindAddress.c_str(), tcp->Port());
         tcpTransport = tcp.get();
         transports.push_back(std::move(tcp));
@@ -157,6 +165,7 @@ int main(int argc, char** argv) {
     core.SetFirmwareRelease(options.upgrade.release.empty() ? options.release
                                                             : options.upgrade.release);
     core.SetFaults(options.faults);
+    core.SetLineFaults(options.lineFaults);
     // A replay takes the printer's input before any other handler can.
     std::unique_ptr<Replayer> replay;
     if (!options.replay.file.empty()) {
@@ -181,6 +190,7 @@ int main(int argc, char** argv) {
     InstallStopHandlers();
 
     int rc = 2;
+    std::vector<uint8_t> bootImage;
     if (options.usb) {
 #ifdef PRNSIM_WITH_USB
         std::function<bool()> tick;
@@ -190,7 +200,7 @@ int main(int argc, char** argv) {
                 return !replay->Departed();
             };
         }
-        rc = RunUsbTransport(core, options.usbArgs, tick);
+        rc = RunUsbTransport(core, options.usbArgs, tick, &bootImage);
 #else
         fprintf(stderr, "prnsim: built without the emulated USB bus\n");
         return rc;
@@ -205,6 +215,6 @@ int main(int argc, char** argv) {
     // Under --usb, standard output belongs to the command run on the bus.
     FILE* out = options.usb ? stderr : stdout;
     ops.Finish(core, out);
-    int saved = ReportUpgrade(core, upgrade, options, out);
+    int saved = ReportUpgrade(core, upgrade, package, bootImage, options, out);
     return rc != 0 ? rc : saved;
 }

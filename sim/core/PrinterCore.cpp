@@ -87,7 +87,7 @@ void PrinterCore::SetAnswerDelay(const std::string& name, int ms) {
 
 bool PrinterCore::HasLateAnswers() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return !delayed_.empty();
+    return !delayed_.empty() || (!output_.empty() && Clock::now() < outStallUntil_);
 }
 
 bool PrinterCore::DispatchStream(bool& taken) {
@@ -113,6 +113,17 @@ void PrinterCore::Receive(const uint8_t* data, size_t length) {
     if (data == nullptr || length == 0) return;
     UpdateRestartLocked(Clock::now());
     if (away_) return;  // a restarting printer hears nothing
+    std::vector<uint8_t> passed;
+    if (lineFaults_) {
+        LineFaults::Effect effect;
+        passed = lineFaults_->Pass(LineFaults::IN, data, length, effect);
+        if (effect.stallMs > 0)
+            stallUntil_ = Clock::now() + std::chrono::milliseconds(effect.stallMs);
+        if (effect.drop) closeRequested_ = true;
+        data = passed.data();
+        length = passed.size();
+        if (length == 0) return;
+    }
     received_.insert(received_.end(), data, data + length);
     pending_.insert(pending_.end(), data, data + length);
     if (faults_.closeAfterBytes > 0) {
@@ -178,15 +189,17 @@ void PrinterCore::QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs) {
     if (faults_.silent || hung_) return;
     if (faults_.garbage) std::fill(answer.begin(), answer.end(), GARBAGE_BYTE);
     int delayMs = faults_.delayMs + extraDelayMs;
-    if (delayMs > 0 || !delayed_.empty()) {
-        delayed_.push_back(
-            Chunk{Clock::now() + std::chrono::milliseconds(delayMs), std::move(answer)});
+    Clock::time_point readyAt = Clock::now() + std::chrono::milliseconds(delayMs);
+    if (stallUntil_ > readyAt) readyAt = stallUntil_;
+    if (readyAt > Clock::now() || !delayed_.empty()) {
+        delayed_.push_back(Chunk{readyAt, std::move(answer)});
         return;
     }
     output_.insert(output_.end(), answer.begin(), answer.end());
 }
 
 bool PrinterCore::ReadyLocked(Clock::time_point now) const {
+    if (now < outStallUntil_) return false;
     return !output_.empty() || (!delayed_.empty() && delayed_.front().readyAt <= now);
 }
 
@@ -198,10 +211,32 @@ size_t PrinterCore::TakeOutput(uint8_t* out, size_t max) {
         output_.insert(output_.end(), delayed_.front().bytes.begin(), delayed_.front().bytes.end());
         delayed_.pop_front();
     }
+    if (lineFaults_) {
+        // A stall on the way out holds everything from its byte on.
+        int stallMs = 0;
+        if (now < outStallUntil_) return 0;
+        if (lineFaults_->TakeStall(LineFaults::OUT, stallMs)) {
+            outStallUntil_ = now + std::chrono::milliseconds(stallMs);
+            return 0;
+        }
+        max = std::min(max, lineFaults_->BytesBeforeStall(LineFaults::OUT));
+    }
     size_t count = std::min(max, output_.size());
     std::copy_n(output_.begin(), count, out);
     output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(count));
-    return count;
+    return lineFaults_ && count > 0 ? PassOutLocked(out, count) : count;
+}
+
+size_t PrinterCore::PassOutLocked(uint8_t* out, size_t count) {
+    LineFaults::Effect effect;
+    std::vector<uint8_t> passed = lineFaults_->Pass(LineFaults::OUT, out, count, effect);
+    if (effect.drop) {
+        closeSignal_ = true;
+        output_.clear();
+        delayed_.clear();
+    }
+    std::copy(passed.begin(), passed.end(), out);
+    return passed.size();
 }
 
 bool PrinterCore::HasOutput() const {
@@ -262,6 +297,16 @@ void PrinterCore::SetFaults(const Faults& faults) {
     faults_ = faults;
     bytesSinceFaults_ = 0;
     closeRequested_ = false;
+}
+
+void PrinterCore::SetLineFaults(std::shared_ptr<LineFaults> faults) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lineFaults_ = faults && !faults->Empty() ? std::move(faults) : nullptr;
+}
+
+std::shared_ptr<LineFaults> PrinterCore::GetLineFaults() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lineFaults_;
 }
 
 bool PrinterCore::TakeCloseRequest() {

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "sim/core/LineFaults.h"
 
 // The simulated printer, independent of any transport: bytes the host writes
 // go in through Receive, the printer's answers come out through TakeOutput.
@@ -76,6 +79,9 @@ class PrinterCore {
     bool InEscPosForSv() const;
 
     void SetFaults(const Faults& faults);
+    // Byte faults of the line; devices on one cable share them.
+    void SetLineFaults(std::shared_ptr<LineFaults> faults);
+    std::shared_ptr<LineFaults> GetLineFaults() const;
     // True once when the close-after-bytes switch has fired.
     bool TakeCloseRequest();
 
@@ -141,6 +147,8 @@ class PrinterCore {
     // and in taken whether one was active.
     bool DispatchStream(bool& taken);
     void QueueAnswer(std::vector<uint8_t> answer, int extraDelayMs = 0);
+    // The line's faults on what leaves: out holds count bytes; returns how many remain.
+    size_t PassOutLocked(uint8_t* out, size_t count);
     // Moves a requested restart into its states as time passes.
     void UpdateRestartLocked(Clock::time_point now);
     bool ReadyLocked(Clock::time_point now) const;
@@ -156,6 +164,9 @@ class PrinterCore {
     std::vector<std::string> requests_;
     std::deque<Chunk> delayed_;
     Faults faults_;
+    std::shared_ptr<LineFaults> lineFaults_;
+    Clock::time_point stallUntil_{};     // answers wait until then (a stall of what comes in)
+    Clock::time_point outStallUntil_{};  // nothing leaves until then (a stall of what goes out)
     size_t bytesSinceFaults_ = 0;
     bool closeRequested_ = false;
 

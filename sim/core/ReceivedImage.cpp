@@ -45,6 +45,34 @@ void ReceivedImage::AddModule(const uint8_t* data, size_t length, uint8_t verdic
     modules_.push_back(Module{std::vector<uint8_t>(data, data + length), verdict});
 }
 
+void ReceivedImage::Program(int index, const uint8_t* data, size_t length) {
+    flash_[index].assign(data, data + length);
+}
+
+std::vector<uint8_t> ReceivedImage::Flash() const {
+    std::vector<uint8_t> image;
+    int next = 0;
+    for (const auto& bank : flash_) {
+        if (bank.first != next++) return {};  // a gap: not one image
+        image.insert(image.end(), bank.second.begin(), bank.second.end());
+    }
+    return image;
+}
+
+std::vector<int> ReceivedImage::AcceptedModules(const PackageImage& package) const {
+    constexpr uint8_t ACCEPTED = 0xAA;
+    std::vector<int> numbers;
+    for (const Module& m : modules_) {
+        if (m.verdict != ACCEPTED) continue;
+        int found = 0;
+        for (size_t k = 0; k < package.Modules().size() && found == 0; ++k) {
+            if (package.Modules()[k].file == m.file) found = static_cast<int>(k + 1);
+        }
+        numbers.push_back(found);
+    }
+    return numbers;
+}
+
 std::vector<uint8_t> ReceivedImage::Firmware() const {
     std::vector<uint8_t> image;
     for (const auto& bank : banks_)

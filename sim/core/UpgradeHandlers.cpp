@@ -187,16 +187,26 @@ size_t UpgradeHandlers::OnFlash(const uint8_t* data, size_t length, Bytes& answe
                          std::to_string(last) + " differ from the program command");
     }
     const size_t used = banksEnd + requests::FLASH_PROGRAM_SIZE;
-    if (profile_.mode == "U3" || (profile_.mode == "U5" && first == 0)) {
-        if (match) Restart();  // no answer: the printer restarts with the new code
-        return used;
-    }
-    if (profile_.mode == "U5" && profile_.banks > 0 && last == profile_.banks - 1) {
-        if (match) Restart();  // the last data bank is not answered
+    // The flash takes the banks when their sums hold and the printer does not refuse them.
+    auto writeFlash = [&] {
+        for (size_t b = 0; b < count; ++b) {
+            received_.Program(first + static_cast<int>(b),
+                              data + requests::FLASH_START_SIZE + b * bankSize, bankSize);
+        }
+    };
+    if (profile_.mode == "U3" || (profile_.mode == "U5" && first == 0) ||
+        (profile_.mode == "U5" && profile_.banks > 0 && last == profile_.banks - 1)) {
+        // No answer: the printer restarts with the new code (U5: also after
+        // its last data bank).
+        if (match) {
+            writeFlash();
+            Restart();
+        }
         return used;
     }
     const uint8_t byte = ProgramAnswer(match);
     ByteAnswer(UpgradeProfile::STEP_PROGRAM, byte, answer);
+    if (match && byte == ACCEPTED) writeFlash();
     if (byte == ACCEPTED && profile_.mode != "U5") Restart();
     return used;
 }
@@ -241,6 +251,15 @@ std::vector<std::string> UpgradeHandlers::Report() const {
     std::vector<std::string> lines = received_.Report(package_);
     lines.insert(lines.end(), notes_.begin(), notes_.end());
     return lines;
+}
+
+HeldState UpgradeHandlers::Held(const std::vector<uint8_t>& bootImage) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    HeldState held;
+    held.firmwareWritten = received_.FlashWritten() || !bootImage.empty();
+    held.firmware = bootImage.empty() ? received_.Flash() : bootImage;
+    if (package_ != nullptr) held.modules = received_.AcceptedModules(*package_);
+    return held;
 }
 
 bool UpgradeHandlers::Save(const std::string& dir, std::string& error) const {

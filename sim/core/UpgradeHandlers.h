@@ -8,6 +8,7 @@
 #include "sim/core/PackageImage.h"
 #include "sim/core/ReceivedImage.h"
 #include "sim/core/UpgradeProfile.h"
+#include "sim/core/UpgradeVerdict.h"
 
 class PrinterCore;
 
@@ -24,6 +25,9 @@ class UpgradeHandlers {
     // Report lines (no prefix) and the received files, see ReceivedImage.
     std::vector<std::string> Report() const;
     bool Save(const std::string& dir, std::string& error) const;
+    // What the printer holds now; bootImage is what its USB boot program
+    // holds when it programmed a whole image (else empty).
+    HeldState Held(const std::vector<uint8_t>& bootImage) const;
 
   private:
     using Bytes = std::vector<uint8_t>;

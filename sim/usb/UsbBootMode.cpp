@@ -128,6 +128,8 @@ UsbBootMode::UsbBootMode(const UsbBootSetup& setup, PrinterCore& printer)
         };
     }
     program_ = std::make_unique<BootProgram>(setup_.boot, onProgrammed);
+    // One cable: the line's faults count the boot device's bytes on from the printer's.
+    program_->Core().SetLineFaults(printer_.GetLineFaults());
 }
 
 bool UsbBootMode::Install(UsbTestbed& bus, const UsbDeviceConfig& printerLayout,
@@ -181,6 +183,10 @@ bool UsbBootMode::Poll(UsbTestbed& bus, std::string& error) {
         case Stage::InBoot: {
             const char* leaveOn = setup_.backOnLockBit ? "lock-bit" : "reset";
             PrinterCore& core = program_->Core();
+            if (core.TakeCloseRequest()) {  // the line's drop fault: the boot device is gone
+                stage_ = Stage::Done;
+                return bus.Unplug(DEVICE_NAME, error);
+            }
             if (program_->CountRequests(leaveOn) == 0 || core.HasOutput() ||
                 core.HasLateAnswers()) {
                 return true;
@@ -199,8 +205,10 @@ bool UsbBootMode::Poll(UsbTestbed& bus, std::string& error) {
     return true;
 }
 
-bool UsbBootMode::Finish(std::string& summary, std::string& error) const {
+bool UsbBootMode::Finish(std::string& summary, std::vector<uint8_t>& held,
+                         std::string& error) const {
     BootProgram::Image image = program_->Programmed();
+    if (image.complete) held = image.bytes;
     uint32_t sum = std::accumulate(image.bytes.begin(), image.bytes.end(), 0u);
     char line[256];
     snprintf(line, sizeof line,

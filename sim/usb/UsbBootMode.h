@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/core/BootProgram.h"
 #include "sim/usb/UsbDeviceConfig.h"
@@ -53,8 +54,9 @@ class UsbBootMode {
     bool Install(UsbTestbed& bus, const UsbDeviceConfig& printerLayout, std::string& error);
     // Makes the bus changes that are due; call it often, before the bus's own Poll.
     bool Poll(UsbTestbed& bus, std::string& error);
-    // Writes the image file (when asked) and returns the one-line summary.
-    bool Finish(std::string& summary, std::string& error) const;
+    // Writes the image file (when asked) and returns the one-line summary, and
+    // in held the image when it was programmed completely.
+    bool Finish(std::string& summary, std::vector<uint8_t>& held, std::string& error) const;
 
     BootProgram& Program() { return *program_; }
 

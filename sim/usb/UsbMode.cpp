@@ -143,10 +143,12 @@ bool InstallBootMode(const UsbModeOptions& o, PrinterCore& core, UsbTestbed& bus
 }
 
 // Reports the programmed image; a file that cannot be written fails the run.
-int FinishBootMode(const UsbBootMode* boot, int exitCode) {
+int FinishBootMode(const UsbBootMode* boot, int exitCode, std::vector<uint8_t>* held) {
     if (boot == nullptr) return exitCode;
     std::string summary, error;
-    bool written = boot->Finish(summary, error);
+    std::vector<uint8_t> image;
+    bool written = boot->Finish(summary, image, error);
+    if (held != nullptr) *held = std::move(image);
     fprintf(stderr, "prnsim: %s\n", summary.c_str());
     if (written) return exitCode;
     fprintf(stderr, "prnsim: %s\n", error.c_str());
@@ -204,7 +206,7 @@ const char* UsbTransportUsage() {
 }
 
 int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args,
-                    const std::function<bool()>& tick) {
+                    const std::function<bool()>& tick, std::vector<uint8_t>* bootImage) {
     UsbModeOptions options;
     std::string error;
     if (!ParseUsbMode(args, options, error)) {
@@ -239,7 +241,7 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args,
             }
             usleep(POLL_US);
         }
-        return FinishBootMode(boot.get(), 0);
+        return FinishBootMode(boot.get(), 0, bootImage);
     }
 
     fflush(stdout);
@@ -275,5 +277,5 @@ int RunUsbTransport(PrinterCore& core, const std::vector<std::string>& args,
         }
         usleep(POLL_US);
     }
-    return FinishBootMode(boot.get(), ExitCodeOf(status));
+    return FinishBootMode(boot.get(), ExitCodeOf(status), bootImage);
 }

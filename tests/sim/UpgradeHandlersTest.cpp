@@ -229,6 +229,16 @@ TEST(UpgradeHandlers, ReceivedImageIsComparedWithThePackage) {
             ASSERT_TRUE(printer.upgrade.Save(kept, error)) << error;
             EXPECT_EQ(testsupport::ReadWholeFile(kept + "/firmware.bin"),
                       std::string(firmware.begin(), firmware.end()));
+            // What the printer holds, against what each component mask selects
+            // (a first-generation package carries its firmware alone).
+            HeldState held = printer.upgrade.Held({});
+            EXPECT_EQ(HoldsText(held, package), "firmware=package modules=1");
+            EXPECT_EQ(VerdictText(held, package, 255),
+                      generation == 2 ? "package" : "not-package: module 1 unasked");
+            EXPECT_EQ(VerdictText(held, package, 1), "not-package: module 1 unasked");
+            EXPECT_EQ(VerdictText(held, package, 2),
+                      generation == 2 ? "not-package: firmware written unasked"
+                                      : "not-package: firmware written unasked; module 1 unasked");
 
             Bytes changed = firmware;
             changed[200] ^= 0x10;
@@ -237,6 +247,15 @@ TEST(UpgradeHandlers, ReceivedImageIsComparedWithThePackage) {
             other.Send(Transfer(0, changed, 128, false));
             EXPECT_EQ(other.upgrade.Report().at(1).rfind("firmware differs from the package", 0),
                       0u);
+            // Other bytes with their own sums are written; a boot program's whole image counts.
+            EXPECT_EQ(HoldsText(other.upgrade.Held({}), package), "firmware=other modules=none");
+            EXPECT_EQ(VerdictText(other.upgrade.Held({}), package, 1),
+                      "not-package: firmware not the package's");
+            EXPECT_EQ(VerdictText(other.upgrade.Held(firmware), package, 1), "package");
+            Printer refused(Profile("U1", 128), &package);
+            refused.Send(Transfer(0, firmware, 128, false, 1));
+            EXPECT_EQ(VerdictText(refused.upgrade.Held({}), package, 1),
+                      "not-package: firmware not written");
         }
     }
 }

@@ -102,7 +102,9 @@ TEST_F(UsbBootModeTest, PrinterRestartsIntoTheBootProgramAndComesBackWithItsNewR
     link.Close();
     EXPECT_EQ(boot->Program().Programmed().bytes, image);
     std::string summary, error;
-    ASSERT_TRUE(boot->Finish(summary, error)) << error;
+    Bytes held;
+    ASSERT_TRUE(boot->Finish(summary, held, error)) << error;
+    EXPECT_EQ(held, image);
     EXPECT_EQ(summary,
               "boot image 256 bytes from FFFFFF00 sum 00007F80 terminated 1 complete 1 locked 0 "
               "refused 0");
