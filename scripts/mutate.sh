@@ -24,7 +24,7 @@ pattern=${1:-}
 limit=${MUTANT_TIMEOUT:-600}  # seconds for one test program: a hang counts as caught
 
 # The end-to-end test programs, run after the layer's own unit tests.
-E2E=(app appops usb)
+E2E=(e2e app appops usb)
 
 # Unit test programs by the folder of the faulty file.
 unit_tests() {
@@ -39,45 +39,47 @@ unit_tests() {
     esac
 }
 
-# The build targets a fault in the file needs: the programs and its tests.
-targets() {
-    local name
-    echo prnupgrade
-    for name in $(unit_tests "$1") "${E2E[@]}"; do
-        [ -x "$build/tests/test_$name" ] && echo "test_$name"
-    done
-}
-
 echo "Copying the working tree to $scratch"
 src=$scratch/src
 mkdir -p "$src"
-# Only files that differ are copied, so that the build stays incremental.
+# Only files that differ are copied, so that the build stays incremental;
+# files the tree no longer has go.
 (cd "$top" && git ls-files -co --exclude-standard -z) | python3 -c '
 import filecmp, os, shutil, sys
 top, src = sys.argv[1:3]
-for name in sys.stdin.read().split("\0"):
+names = {n for n in sys.stdin.read().split("\0") if n and os.path.isfile(os.path.join(top, n))}
+for name in names:
     there, here = os.path.join(top, name), os.path.join(src, name)
-    if not name or not os.path.isfile(there):
-        continue
     if not os.path.exists(here) or not filecmp.cmp(there, here, shallow=False):
         os.makedirs(os.path.dirname(here), exist_ok=True)
         shutil.copy2(there, here)
+for folder, dirs, files in os.walk(src):
+    if folder == src:
+        dirs.remove("build") if "build" in dirs else None
+    for f in files:
+        path = os.path.join(folder, f)
+        if os.path.relpath(path, src) not in names:
+            os.remove(path)
 ' "$top" "$src"
 build=$src/build
-if [ ! -f "$build/build.ninja" ]; then
-    nice cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
-fi
+# lld links the many test programs again much sooner than the default linker.
+linker=()
+command -v ld.lld >/dev/null && linker=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld)
+nice cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache "${linker[@]}" >/dev/null
 nice cmake --build "$build" -j2 >"$scratch/build.log" 2>&1 || {
     echo "The unchanged tree does not build: see $scratch/build.log"
     exit 1
 }
 
-# Runs the test programs named; 0 when all pass. The first failure stops.
+# Builds and runs the test programs named, one after the other; 0 when all
+# pass, 1 at the first failure (in $failed), 2 when one does not build.
 run_tests() {
     local name
     for name in "$@"; do
-        [ -x "$build/tests/test_$name" ] || continue
+        [ -d "$src/tests/$name" ] || continue
+        nice cmake --build "$build" -j2 --target prnupgrade prnsim "test_$name" \
+            >"$scratch/build.log" 2>&1 || return 2
         if ! (cd "$build/tests" && timeout "$limit" nice "./test_$name" --gtest_fail_fast \
             >"$scratch/test.log" 2>&1); then
             failed=$name
@@ -119,22 +121,21 @@ while IFS= read -r line; do
     replace=${rest%% @@ *}
     what=${rest#* @@ }
     cp "$src/$file" "$scratch/original"
+    trap 'cp "$scratch/original" "$src/$file"; exit 1' INT TERM
     status=0
     plant "$file" "$search" "$replace" || status=$?
-    if [ "$status" -eq 3 ]; then
-        verdict="not applicable"
-        skipped=$((skipped + 1))
-    elif ! nice cmake --build "$build" -j2 --target $(targets "$file") >"$scratch/build.log" 2>&1; then
-        verdict="does not build"
-        skipped=$((skipped + 1))
-    elif failed="" && run_tests $(unit_tests "$file") "${E2E[@]}"; then
-        verdict="SURVIVED"
-        survived=$((survived + 1))
-    else
-        verdict="killed by test_$failed"
-        killed=$((killed + 1))
+    if [ "$status" -eq 0 ]; then
+        failed=""
+        run_tests $(unit_tests "$file") "${E2E[@]}" || status=$?
     fi
+    case $status in
+        0) verdict="SURVIVED" survived=$((survived + 1)) ;;
+        1) verdict="killed by test_$failed" killed=$((killed + 1)) ;;
+        2) verdict="does not build" skipped=$((skipped + 1)) ;;
+        *) verdict="not applicable" skipped=$((skipped + 1)) ;;
+    esac
     cp "$scratch/original" "$src/$file"
+    trap - INT TERM
     printf '%-24s %s: %s\n' "$verdict" "$file" "$what"
 done <"$list"
 
