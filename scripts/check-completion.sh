@@ -40,7 +40,7 @@ expect() {
 }
 
 expect "--version" "prnupgrade --ver"
-expect "--ethdevlist --printerversion --usbdevlist" "prnupgrade -v --"
+expect "--dry-run --ethdevlist --json --printerversion --usbdevlist" "prnupgrade -v --"
 expect "-lf -lv" "prnupgrade -f x.psw -TM1 -l"
 expect "eth ser usb" "prnupgrade -t "
 expect "ANY" "prnupgrade -t usb -d "

@@ -75,6 +75,9 @@ const std::map<std::string, std::string>& Files() {
                                       {Module('f', "F", 200, 1), Module('d', "D", 200, 2),
                                        Module('l', "L", 200, 3), Module('x', "B", 200, 4)})))},
             {"noupgrade.psw", Text(mkfile::BuildPackage(noUpgrade))},
+            // Release 1.23 in 3 or 5 banks of 256 bytes.
+            {"v3.psw", Text(mkfile::BuildPackage(Layout(2, 3, 256, 7)))},
+            {"v5.psw", Text(mkfile::BuildPackage(Layout(2, 5, 256, 7)))},
             {"b1.psw", Text(mkfile::BuildPackage(boot1))},
             {"b1.fw", Text(boot1.firmware)},
             {"b2.psw",
@@ -189,34 +192,35 @@ std::string CaseName(const testing::TestParamInfo<Case>& info) {
     return name;
 }
 
-void RunCase(const Case& c) {
-    const Row& row = *c.row;
-    testsupport::TempDir folder;
-    const std::string out = folder.file("out");
+Outcome Execute(const Row& row, const std::string& link, const std::string& out) {
     std::vector<std::string> printer = Expand(row.printer, out);
     std::vector<std::string> argv{PRNUPGRADE_BIN};
     for (const std::string& a : Expand(row.args, out)) argv.push_back(a);
     testsupport::RunOptions options;
-    options.workingDirectory = folder.path();
-    options.timeoutMs = 90000;
+    options.workingDirectory = out.substr(0, out.rfind('/'));
+    options.timeoutMs = 120000;
     options.input = row.input;
     options.inputAfter = "press Enter to continue!";
     options.inputDelayMs = 500;
 
+    Outcome outcome;
     testsupport::SimProcess sim;
-    if (c.link == "ser" || c.link == "eth") {
+    if (link == "ser" || link == "eth") {
         std::vector<std::string> simArgv{PRNSIM_BIN};
-        if (c.link == "eth") {
+        if (link == "eth") {
             simArgv.insert(simArgv.end(), {"--tcp", "0"});
         } else {
             simArgv.push_back("--pty");
         }
         simArgv.insert(simArgv.end(), printer.begin(), printer.end());
-        ASSERT_TRUE(sim.Start(simArgv)) << sim.Output();
-        std::string device = c.link == "eth" ? "127.0.0.1:" + std::to_string(sim.TcpPort())
-                                             : sim.Announced("pty") + ":115200:NONE";
-        argv.insert(argv.end(), {"-t", c.link, "-d", device});
-    } else if (c.link == "usb") {
+        if (!sim.Start(simArgv)) {
+            ADD_FAILURE() << sim.Output();
+            return outcome;
+        }
+        std::string device = link == "eth" ? "127.0.0.1:" + std::to_string(sim.TcpPort())
+                                           : sim.Announced("pty") + ":115200:NONE";
+        argv.insert(argv.end(), {"-t", link, "-d", device});
+    } else if (link == "usb") {
         // prnsim PRINTER... --usb BUS... -- prnupgrade ARGS... -t usb -d DEVICE
         std::vector<std::string> simArgv{PRNSIM_BIN};
         simArgv.insert(simArgv.end(), printer.begin(), printer.end());
@@ -225,17 +229,29 @@ void RunCase(const Case& c) {
         simArgv.push_back("--");
         if (row.device != nullptr) argv.insert(argv.end(), {"-t", "usb", "-d", row.device});
         argv.insert(argv.begin(), simArgv.begin(), simArgv.end());
-        options.extraEnv.push_back("TMPDIR=" + folder.path());
+        options.extraEnv.push_back("TMPDIR=" + options.workingDirectory);
     }
 
     long long start = testsupport::NowMs();
-    ProgramResult r = testsupport::RunProgram(argv, options);
-    long long ms = testsupport::NowMs() - start;
-    std::string report = r.out + r.err;  // prnsim on the bus reports on either stream
+    outcome.program = testsupport::RunProgram(argv, options);
+    outcome.ms = testsupport::NowMs() - start;
+    // prnsim on the bus reports on either stream.
+    outcome.report = outcome.program.out + outcome.program.err;
     if (sim.Running()) {
-        Settle(sim, c.link);
-        report = sim.Stop();
+        Settle(sim, link);
+        outcome.report = sim.Stop();
     }
+    return outcome;
+}
+
+void RunCase(const Case& c) {
+    const Row& row = *c.row;
+    testsupport::TempDir folder;
+    const std::string out = folder.file("out");
+    Outcome outcome = Execute(row, c.link, out);
+    const ProgramResult& r = outcome.program;
+    const std::string& report = outcome.report;
+    const long long ms = outcome.ms;
     const std::string printed = r.out + r.err;
 
     EXPECT_FALSE(r.timedOut);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RunProgram.h"
+
 namespace e2e {
 
 constexpr int ANY_EXIT = 1000;  // the exit code is not looked at
@@ -46,6 +48,14 @@ inline void PrintTo(const Case& c, std::ostream* os) { *os << c.link << " " << c
 std::vector<Case> Cases(const std::vector<Row>& rows);
 std::string CaseName(const testing::TestParamInfo<Case>& info);
 void RunCase(const Case& c);
+
+// One run of a row over a link, "@out" standing for out.
+struct Outcome {
+    testsupport::ProgramResult program;
+    std::string report;  // prnsim's closing report
+    long long ms = 0;    // wall time of the run
+};
+Outcome Execute(const Row& row, const std::string& link, const std::string& out);
 
 class EndToEnd : public testing::TestWithParam<Case> {};
 

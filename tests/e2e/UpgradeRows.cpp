@@ -190,8 +190,7 @@ const std::vector<Row> kBoot = {
          {"Bootloader release support security!", "Sending Save Security command",
           "Sending Data Area Blank Check command(OLD BOOTLOADER)"},
          {"Sending Save Security NEW command"}),
-    // A refused bank is sent once more; a second refusal ends the download,
-    // but for the last bank, which is not sent again: programming is terminated.
+    // A refused bank is sent once more; a second refusal ends the download.
     Boot("refused once", "U4", "@b1.psw", "backon=lock-bit,failonce=2", 0,
          {"ERROR: wrong response: PROGRAMMING error!", "Retry to send 2 bank!",
           "Bank 2 successfully sent!"}, {"Exit.."}),
@@ -204,9 +203,16 @@ const std::vector<Row> kBoot = {
     Boot("refused twice", "U4", "@b1.psw", "backon=lock-bit,failalways=2", 11,
          {"Retry to send 2 bank!", "Exit..", "Upgrade Error", FAILURE},
          {"Sending Terminate Programming command"}, 1024),
-    Boot("last bank refused", "U4", "@b1.psw", "backon=lock-bit,failalways=4", 0,
-         {"Sending Terminate Programming command", "Sending Lock Bit"},
-         {"Retry to send 4 bank!", "Exit.."}, 3072),
+    // The last bank is sent once more like any other; a second refusal ends
+    // the download before the programming is terminated.
+    Boot("last bank refused once", "U4", "@b1.psw", "backon=lock-bit,failonce=4", 0,
+         {"Retry to send 4 bank!", "Bank 4 successfully sent!"}),
+    Boot("last bank refused", "U4", "@b1.psw", "backon=lock-bit,failalways=4", 11,
+         {"Retry to send 4 bank!", "Exit..", "Upgrade Error", FAILURE},
+         {"Sending Terminate Programming command", "Sending Lock Bit"}, 3072),
+    Boot("U2 last bank refused", "U2", "@b1.psw", "backon=lock-bit,failalways=4", 11,
+         {"Retry to send 4 bank!", "Exit..", "Sending Reset command"},
+         {"Sending Terminate Programming command"}, 3072),
     // Only whole banks: nothing is programmed of an image they do not fill.
     Boot("partial bank", "U4", "@b1.psw", "size=1000", 11,
          {"Programming Size: 1000", "Upgrade Error", FAILURE}, {"Start do sending data!", "Sending bank"}),
