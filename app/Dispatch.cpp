@@ -16,9 +16,9 @@
 #include "comm/ComPortUsb.h"
 #include "comm/CommPortSettings.h"
 #include "common/CmdConsole.h"
-#include "common/GenericFunctions.h"
 #include "common/Log.h"
 #include "common/PersonConsole.h"
+#include "files/ByteBuffer.h"
 #include "files/FileRefusal.h"
 #include "files/LoaderMessage.h"
 #include "files/ModuleData.h"
@@ -155,7 +155,7 @@ int Outcome(bool ok, OperationKind kind, const PrinterComm& comm, const char* er
 
 int RunAntiTamper(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPortSettings& link) {
     long size = -1;
-    std::unique_ptr<unsigned char[]> data = GenericFunctions::readfile(s.filename, size);
+    ByteBuffer data = ReadWholeFile(s.filename, size);
     if (!data || size < 0) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
     char release[CTamper::RELEASE_SIZE] = {};
     if (!CTamper::GetUpgradeFileForTamperVersion(data.get(), size, release)) {
@@ -181,7 +181,7 @@ int RunZpdScript(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPort
 int RunTool(ProgramSettings& s) {
     if (s.toolnumber == 0 || s.toolid == 0)
         return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");
-    std::unique_ptr<unsigned char[]> fileData;
+    ByteBuffer fileData;
     long fileSize = -1;
     if (s.toolnumber == 1 && ToolsData::FromIntToToolMask(s.toolid) == TOOL_MASK_UPLOAD_SPT) {
         if (s.toolfilename[0] == '\0') {
@@ -189,7 +189,7 @@ int RunTool(ProgramSettings& s) {
         }
         if (!Classify(s.toolfilename, s)) return RefuseFileName(s.toolfilename);
         if (!s.isSpt) return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
-        fileData = GenericFunctions::readfile(s.toolfilename, fileSize);
+        fileData = ReadWholeFile(s.toolfilename, fileSize);
         if (!fileData || fileSize < 0) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
     } else if (s.toolnumber != 1 && s.toolnumber != 2) {
         return Fail(EXIT_PARAMETER, "-rtool argument not valid\n");

@@ -80,6 +80,7 @@ class CComPortUsb : public CComPort {
 
   private:
     enum class Match { AddressNumber, WholeSerial };
+    static constexpr int INTERFACE = 0;  // the printer's bulk endpoints
 
     bool StartLibusb(const char* function);
     // The start of Init and InitWithVid: keeps the ids, clears the last

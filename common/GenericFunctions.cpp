@@ -215,33 +215,6 @@ uint64_t GenericFunctions::GetCurrentTimeMsec() {
 
 uint32_t GenericFunctions::GetTickCount() { return static_cast<uint32_t>(GetCurrentTimeMsec()); }
 
-std::unique_ptr<unsigned char[]> GenericFunctions::readfile(const char* path, long& size) {
-    size = -1;
-    struct stat status {};
-    if (path == nullptr || stat(path, &status) != 0 || status.st_size < 0) return nullptr;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    size_t expected = static_cast<size_t>(status.st_size);
-    // One spare byte so that an empty file still gives a buffer.
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[expected + 1]);
-    size_t have = 0;
-    bool failed = false;
-    while (have < expected) {
-        size_t piece = expected - have < 1024 ? expected - have : 1024;
-        ssize_t got = read(fd, buffer.get() + have, piece);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) failed = true;
-        if (got <= 0) break;  // a file that shrank meanwhile: keep what came
-        have += static_cast<size_t>(got);
-    }
-    close(fd);
-    // A read that fails is a file that cannot be read: its bytes must not be
-    // sent to a printer as if they were the file.
-    if (failed) return nullptr;
-    size = static_cast<long>(have);
-    return buffer;
-}
-
 bool GenericFunctions::ISVirtualCOM(const char* devicePath, const char* ttyClassDir) {
     if (devicePath == nullptr || ttyClassDir == nullptr) return false;
     const char* name = devicePath;

@@ -55,9 +55,6 @@ class GenericFunctions {
     static uint64_t GetCurrentTimeMsec();
     static uint32_t GetTickCount();
 
-    // Whole file; null and size -1 when it cannot be found, opened or read.
-    // A file that shrinks meanwhile gives what was read, size corrected to it.
-    static std::unique_ptr<unsigned char[]> readfile(const char* path, long& size);
     // True when the tty's driver is the USB printer's virtual serial port driver.
     static bool ISVirtualCOM(const char* devicePath, const char* ttyClassDir = "/sys/class/tty/");
 };

@@ -94,13 +94,11 @@ uint32_t ComponentOfModule(int32_t moduleId) {
 
 }  // namespace
 
-ByteBuffer PSWFile::readfile(const char* path, long& size) { return ReadWholeFile(path, size); }
-
 bool PSWFile::LoadPSWFromFile(const char* path, bool requireUpgrade) {
     components.ResetList();
     Log::WriteLogP("LoadPSWFromFile", "Opening PSW File: %s", path ? path : "");
     long size = -1;
-    ByteBuffer data = readfile(path, size);
+    ByteBuffer data = ReadWholeFile(path, size);
     if (!data || size < 0) return false;
     if (size > INT32_MAX) {
         Log::WriteLogP("LoadPSWFromFile", "ERROR file too large (%ld bytes)", size);

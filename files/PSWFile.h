@@ -49,8 +49,6 @@ class PSWFile {
     // is cut, the text is always terminated.
     void GetFileInfo(char* text, size_t size) const;
 
-    static ByteBuffer readfile(const char* path, long& size);
-
     ByteBuffer pData;
     int32_t iSize = 0;
     std::vector<std::unique_ptr<PSWHeader>> vHeaders;

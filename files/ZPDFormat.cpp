@@ -7,6 +7,7 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "files/ByteBuffer.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ uint32_t CZPDFormat::GetZPDStringChecksum(const char* text, int64_t length) {
 bool CZPDFormat::LoadFile(const char* path) {
     ResetData();
     long size = -1;
-    std::unique_ptr<unsigned char[]> data = GenericFunctions::readfile(path, size);
+    ByteBuffer data = ReadWholeFile(path, size);
     if (!data || size < 0) return Fail("File doesn't exist");
     return LoadFromMemory(reinterpret_cast<const char*>(data.get()), static_cast<size_t>(size));
 }

@@ -3,7 +3,7 @@
 
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
-#include "common/GenericFunctions.h"
+#include "files/ByteBuffer.h"
 #include "files/FileRefusal.h"
 #include "files/LoaderMessage.h"
 #include "files/ModuleData.h"
@@ -84,7 +84,7 @@ Json& InspectZpd(Json& report, const std::string& path) {
 Json& InspectRaw(Json& report, const std::string& path, bool tamper) {
     report["kind"] = tamper ? "anti-tamper" : "spt";
     long size = -1;
-    std::unique_ptr<unsigned char[]> data = GenericFunctions::readfile(path.c_str(), size);
+    ByteBuffer data = ReadWholeFile(path.c_str(), size);
     if (!data || size < 0) return Fail(report, "the file cannot be read", "LoadBinFile FAILURE");
     if (!tamper) return report;
     char release[CTamper::RELEASE_SIZE] = {};

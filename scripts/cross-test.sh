@@ -4,7 +4,7 @@
 #    (Debian's cross compilers, cmake/toolchains/) and runs the unit tests
 #    under qemu-user (programs that the tests start run under it too). The
 #    host-only folders (tests/usb: umockdev exists for the build machine
-#    only; tests/sim, tests/app*: end-to-end runs) are not built here and run
+#    only; tests/sim, tests/e2e, tests/app?*: end-to-end runs) are not built here and run
 #    in the x86-64 builds only (see tests/CMakeLists.txt).
 # 2. Builds the Debian packages of amd64, arm64 and armhf and checks them
 #    (scripts/package.sh --check).

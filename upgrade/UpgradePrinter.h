@@ -161,6 +161,9 @@ class UpgradePrinter {
                      int bankSize, unsigned long sum1, unsigned long sum2, const char* function);
     // Polling without spinning when a read came back empty at once.
     void AfterEmptyRead(uint64_t readStartMs);
+    // A read that brought nothing: no byte, the link's error value or more
+    // than was asked.
+    static bool EmptyRead(unsigned got, unsigned asked);
 
     // Image, bank size and bank count of the package's firmware. False, with
     // "Upgrade file wrong or incomplete:" logged and the link closed, when a

@@ -26,8 +26,6 @@ const char kBootEntryAnswer[] = "BOOT_RST";
 constexpr unsigned BOOT_ENTRY_ANSWER_LENGTH = 8;
 constexpr unsigned BOOT_ENTRY_BUFFER = 16;
 
-bool EmptyRead(unsigned got, unsigned asked) { return got == 0 || got > asked; }
-
 // The link's packet size and transmit time-out, put back when the firmware
 // download ends, so that the module download finds the link as it was.
 class LinkSettingsGuard {

@@ -28,8 +28,6 @@ constexpr int FINAL_PAUSE_MS = 2500;  // x timem
 constexpr uint64_t ADDRESS_SPACE = 0x100000000ull;
 constexpr uint32_t PACKET_FRAMING = 6;  // command byte, address, check byte
 
-bool EmptyRead(unsigned got, unsigned asked) { return got == 0 || got > asked; }
-
 const char* BankErrorText(const unsigned char* answer, unsigned length) {
     if (length < 2 || answer[0] != 0xD0) return "ERROR: wrong response!";
     switch (answer[1]) {

@@ -110,30 +110,6 @@ TEST(Searching, MatchesNeverOverlapAndStayInRange) {
     EXPECT_TRUE(GenericFunctions::FindString(Bytes("xxab"), 3, "ab").empty());
 }
 
-TEST(ReadFile, WholeFileEmptyFileAndFailures) {
-    TempDir dir;
-    std::string content(5000, 'z');
-    content[4999] = 'e';
-    long size = 0;
-    auto data = GenericFunctions::readfile(dir.write("big.bin", content).c_str(), size);
-    ASSERT_NE(data, nullptr);
-    ASSERT_EQ(size, 5000);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data.get()), 5000), content);
-
-    data = GenericFunctions::readfile(dir.write("empty.bin", "").c_str(), size);
-    EXPECT_NE(data, nullptr);
-    EXPECT_EQ(size, 0);
-
-    data = GenericFunctions::readfile(dir.file("missing").c_str(), size);
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, -1);
-
-    // A folder opens but every read fails: it cannot be read.
-    data = GenericFunctions::readfile(dir.path().c_str(), size);
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, -1);
-}
-
 TEST(ISVirtualCOM, OnlyTheVirtualPortDriverCounts) {
     TempDir sys;
     std::string root = sys.path() + "/";

@@ -328,3 +328,37 @@ TEST_F(EngineRun, U5SendsEveryModuleAfterTheFirmware) {
     EXPECT_GT(module, firmware);
     EXPECT_TRUE(log.Has("Wait before starting modules upgrade!"));
 }
+
+// The pause after each module group sent after the firmware (here the
+// modules alone, -c 2, with -m 3): 10 s x T for U1, U4 and U5, 20 s x T for
+// U2 and U3.
+TEST_F(EngineRun, PauseAfterTheModulesOfEachEngine) {
+    mkfile::ModuleLayout logos;
+    logos.typeLetter = "L";
+    logos.payload = mkfile::Pattern(200, 4);
+    layout.modules.push_back({'l', mkfile::BuildModule(logos), 0, 0});
+    Package(2, 1, 256);
+    struct {
+        int mode;
+        int port;
+        uint64_t pause;
+        uint64_t other;
+    } cases[] = {{1, COMMPORT_SERIAL, 30000, 60000},
+                 {2, COMMPORT_USB, 60000, 30000},
+                 {3, COMMPORT_SERIAL, 60000, 30000},
+                 {4, COMMPORT_USB, 30000, 60000},
+                 {5, COMMPORT_SERIAL, 30000, 60000}};
+    for (const auto& c : cases) {
+        FakeClock modeClock;
+        EngineLink modeLink(modeClock, c.port);
+        modeLink.fallback = "\xAA";
+        std::unique_ptr<UpgradePrinter> modeEngine = UpgradePrinter::GetUpgradeClass(c.mode, 2, 3);
+        modeEngine->SetClock(modeClock);
+        PSWComponents components = psw->components;
+        ASSERT_TRUE(modeEngine->StartUpgrade_PSW2(info, modeLink, *psw, settings, nullptr, nullptr,
+                                                  components))
+            << c.mode;
+        EXPECT_EQ(modeClock.Count(c.pause), 1) << "U" << c.mode;
+        EXPECT_EQ(modeClock.Count(c.other), 0) << "U" << c.mode;
+    }
+}

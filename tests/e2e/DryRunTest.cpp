@@ -4,21 +4,31 @@
 // real run of the same package on the same printer ends with.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/app/UpgradeTestSupport.h"
+#include "sim/mkfile/MkFile.h"
+#include "tests/e2e/EndToEnd.h"
+#include "tests/support/TempDir.h"
 
 using testsupport::ProgramResult;
 using testsupport::TempDir;
-using upgradetest::Has;
-using upgradetest::Printer;
-using upgradetest::Text;
 
 namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string Text(const mkfile::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+mkfile::Bytes Module(size_t payload) {
+    mkfile::ModuleLayout m;
+    m.typeLetter = "F";
+    m.payload = mkfile::Pattern(payload, 1);
+    return mkfile::BuildModule(m);
+}
 
 using Json = nlohmann::json;
 
@@ -63,7 +73,7 @@ class DryRunEndToEnd : public ::testing::Test {
         layout.numBanks = 3;
         layout.bankSize = 1024;
         layout.firmware = mkfile::Pattern(3 * 1024, 7);
-        layout.modules.push_back(upgradetest::Module('f', "F", 300, 1));
+        layout.modules.push_back({'f', Module(300), 0, 0});
         package = dir.write("p.psw", Text(mkfile::BuildPackage(layout)));
         layout.generation = 1;
         layout.modules.clear();
@@ -77,27 +87,11 @@ class DryRunEndToEnd : public ::testing::Test {
         const std::string recordPath = dir.path() + "/record.bin";
         options.insert(options.end(),
                        {"--restart-ms", "0", "--package", package, "--record", recordPath});
+        if (link == "usb") options.insert(options.end(), {"--restart-grace-ms", "60000"});
         args.insert(args.end(), {"-m", "0"});
-        ProgramResult r;
-        if (link == "usb") {
-            std::vector<std::string> argv{PRNSIM_BIN};
-            argv.insert(argv.end(), options.begin(), options.end());
-            argv.insert(argv.end(), {"--restart-grace-ms", "60000", "--usb", "--", PRNUPGRADE_BIN});
-            argv.insert(argv.end(), args.begin(), args.end());
-            argv.insert(argv.end(), {"-t", "usb", "-d", "ANY"});
-            testsupport::RunOptions run;
-            run.extraEnv.push_back("TMPDIR=" + dir.path());
-            run.timeoutMs = 60000;
-            r = testsupport::RunProgram(argv, run);
-        } else {
-            Printer printer;
-            EXPECT_TRUE(printer.Start(link, options)) << printer.Output();
-            r = printer.Run(args);
-        }
-        std::ifstream in(recordPath, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        record = bytes.str();
+        e2e::Row row{"dry run", {link}, options, args, 0};
+        ProgramResult r = e2e::Execute(row, link, recordPath).program;
+        record = testsupport::ReadWholeFile(recordPath);
         return r;
     }
 
@@ -189,7 +183,7 @@ TEST_F(DryRunEndToEnd, TextReport) {
 // Other operations would write, or have nothing to plan: refused before the
 // link is opened; "--json" alone changes nothing.
 TEST_F(DryRunEndToEnd, OnlyForPackages) {
-    std::string module = dir.write("m.mod", Text(upgradetest::Module('f', "F", 10, 1).file));
+    std::string module = dir.write("m.mod", Text(Module(10)));
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"-f", module, "--dry-run", "-t", "eth", "-d", "127.0.0.1:1"},
           {"-rtool", "2:1", "--dry-run", "-t", "eth", "-d", "127.0.0.1:1"}}) {
