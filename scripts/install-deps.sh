@@ -8,6 +8,7 @@ packages=(
   libusb-1.0-0-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   umockdev libumockdev-dev iproute2
   ansible-core ansible-lint python3-apt
+  chromium
 )
 
 missing=()

@@ -39,6 +39,24 @@ class RunTest(unittest.TestCase):
             self.assertEqual((code, printer_upgrade.last_line(text)), (15, "Device not found"))
 
 
+class DryRunTest(unittest.TestCase):
+    def test_only_a_program_that_refuses_a_dry_run_of_a_list_is_asked(self):
+        # An older prnupgrade takes --dry-run for nothing: asked about a
+        # printer, it would upgrade it.
+        class Module:
+            pass
+        with tempfile.TemporaryDirectory() as work:
+            program = os.path.join(work, "prnupgrade")
+            module = Module()
+            module.params = dict(prnupgrade=program, work_dir=work)
+            for code, text, asked in [(0, "LIST USB DEVICES:", False), (13, "warning", False),
+                                      (13, "--dry-run takes -f with a firmware package", True)]:
+                with open(program, "w") as f:
+                    f.write("#!/bin/sh\necho '%s' >&2\nexit %d\n" % (text, code))
+                os.chmod(program, 0o755)
+                self.assertEqual(printer_upgrade.has_dry_run(module, dict(os.environ)), asked)
+
+
 class RecordTest(unittest.TestCase):
     def test_record_survives_a_round_trip_and_leaves_no_temporary_file(self):
         with tempfile.TemporaryDirectory() as work:
