@@ -7,9 +7,11 @@
 #include <string>
 
 #include "app/ExitCodes.h"
+#include "app/OptionTypos.h"
 #include "common/CmdConsole.h"
 #include "common/GenericConst.h"
 #include "common/GenericFunctions.h"
+#include "common/PersonConsole.h"
 
 namespace {
 
@@ -103,10 +105,12 @@ int parse_args(int argc, char** argv, ProgramSettings& settings) {
     }
 
     std::string tooLongOption;
+    int lastValueWord = 0;  // a value ("-d -x") is no typo
     // A value word is itself examined next, so "-f -v" also switches the console on.
     for (int i = 1; i < argc; ++i) {
         const char* word = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (int values = OptionValueWords(word)) lastValueWord = i + values;
         if (strcmp(word, "-f") == 0) {
             if (next) CopyValue(settings.filename, next, word, tooLongOption);
         } else if (strcmp(word, "-t") == 0) {
@@ -122,7 +126,10 @@ int parse_args(int argc, char** argv, ProgramSettings& settings) {
         } else if (strcmp(word, "--printerversion") == 0) {
             settings.printerversion = 1;
         } else if (strcmp(word, "-m") == 0) {
-            if (next) settings.timem = GenericFunctions::ParseInt(next, 0);
+            if (next) {
+                settings.timem = GenericFunctions::ParseInt(next, 0);
+                WarnDoubtfulTimeMultiplier(next);
+            }
         } else if (strcmp(word, "-lv") == 0) {
             settings.enable_log = 1;
         } else if (strcmp(word, "-lf") == 0) {
@@ -145,6 +152,8 @@ int parse_args(int argc, char** argv, ProgramSettings& settings) {
             settings.dryrun = 1;
         } else if (strcmp(word, "--json") == 0) {
             settings.json = 1;
+        } else if (i > lastValueWord) {
+            WarnUnknownOption(word);
         }
     }
 
@@ -227,8 +236,15 @@ bool ParseUsbDevice(const char* text, CommPortSettings& settings,
     settings.iType = COMMPORT_USB;
     if (upper == "ANY") {
         std::string list;
-        if (!usbDeviceList || !usbDeviceList(list) || list.empty()) return false;
-        return StoreDevicePart(settings.szUsbDevice, list.substr(0, list.find('\n')));
+        if (!usbDeviceList || !usbDeviceList(list)) return false;
+        if (list.empty()) {
+            PersonConsole::Cause("no printer on the USB bus");
+            return false;
+        }
+        const std::string chosen = list.substr(0, list.find('\n'));
+        if (!StoreDevicePart(settings.szUsbDevice, chosen)) return false;
+        PersonConsole::Tell("-d ANY: the first printer listed, %s", chosen.c_str());
+        return true;
     }
     if (upper.empty()) return false;
     return StoreDevicePart(settings.szUsbDevice, upper);

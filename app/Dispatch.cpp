@@ -18,6 +18,8 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "common/PersonConsole.h"
+#include "files/FileRefusal.h"
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
@@ -82,6 +84,17 @@ bool Classify(const char* name, ProgramSettings& s) {
     bool accepted = parse_filename(name, &s.isMod, &s.isPswPfw, &s.isBin, &s.isZpd, &s.isSpt);
     LogClassification(name, accepted, s);
     return accepted;
+}
+
+// A refused file name, for -v: why, in prninfo's words.
+int RefuseFileName(const char* name) {
+    std::string why = FileRefusal::Unreadable(name);
+    if (name[0] == '\0') {
+        PersonConsole::Cause("no file named (-f FILE)");
+    } else {
+        PersonConsole::Cause("%s: %s", name, why.empty() ? FileRefusal::UNKNOWN_KIND : why.c_str());
+    }
+    return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
 }
 
 // Link kind and device argument; 0 when both are good, else the exit code.
@@ -161,9 +174,8 @@ int RunTool(ProgramSettings& s) {
         if (s.toolfilename[0] == '\0') {
             return Fail(EXIT_PARAMETER, "[toolfilename] for upload SPT file not specified\n");
         }
-        if (!Classify(s.toolfilename, s) || !s.isSpt) {
-            return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
-        }
+        if (!Classify(s.toolfilename, s)) return RefuseFileName(s.toolfilename);
+        if (!s.isSpt) return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
         fileData = GenericFunctions::readfile(s.toolfilename, fileSize);
         if (!fileData || fileSize < 0) return Fail(EXIT_FILE_ERROR, "LoadBinFile FAILURE\n");
     } else if (s.toolnumber != 1 && s.toolnumber != 2) {
@@ -189,7 +201,7 @@ int RunTool(ProgramSettings& s) {
 int RunFileOperation(ProgramSettings& s) {
     bool accepted = Classify(s.filename, s);
     if (!s.printerversion) {
-        if (!accepted) return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
+        if (!accepted) return RefuseFileName(s.filename);
         if (s.tampermode && !s.isBin) {
             return Fail(EXIT_FILE_ERROR,
                         "filename not correct for this type of upgrade (must be a bin)\n");
@@ -226,7 +238,13 @@ int RunFileOperation(ProgramSettings& s) {
         package.GetFileInfo(info.data(), info.size());
         CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", info.data());
         if (s.dryrun) return Finish(RunPackageDryRun(s, comm, *port, link, package));
+        comm.bVerify = s.verify != 0;
         bool ok = comm.PrnCom_UpgradePrinter(port.get(), &package, &link, &package.components);
+        if (!ok && comm.iErrorCode == PrinterComm::ERROR_NOT_VERIFIED) {
+            CmdConsole::WriteToConsoleString("%s", comm.strNotVerified.c_str());
+            CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
+            return Finish(EXIT_NOT_VERIFIED);
+        }
         return Outcome(ok, OperationKind::Package, comm, "Upgrade Printer Error %d (%d)");
     }
     if (s.isBin && s.tampermode) return RunAntiTamper(s, comm, port.get(), link);

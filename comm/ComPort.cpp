@@ -26,7 +26,12 @@ void PauseMs(int ms) {
 }  // namespace
 
 CComPort::CComPort(int /*unused*/)
-    : iPortType(COMMPORT_NONE), szLastError{}, iTimeoutTX(0), iTimeoutRX(0), uiPacketSize(0) {}
+    : iPortType(COMMPORT_NONE),
+      szLastError{},
+      iTimeoutTX(0),
+      iTimeoutRX(0),
+      uiPacketSize(0),
+      iAnswerTimeLimitMs(ANSWER_TIME_LIMIT_MS) {}
 
 bool CComPort::Init(char* /*a*/, char* /*b*/) { return false; }
 bool CComPort::Init(char* /*device*/, int /*baud*/, int /*flow*/, bool /*isVirtual*/) {
@@ -63,6 +68,7 @@ unsigned char* CComPort::ReadAnswer(int* size, int timeoutMs, bool timed) {
     size_t received = 0;
     int emptyReads = 0;
     uint64_t start = GenericFunctions::GetCurrentTimeMsec();
+    uint64_t firstByte = 0;
     AnswerEndScanner scanner;
 
     for (;;) {
@@ -95,8 +101,16 @@ unsigned char* CComPort::ReadAnswer(int* size, int timeoutMs, bool timed) {
             }
             continue;
         }
+        if (received == 0) firstByte = GenericFunctions::GetCurrentTimeMsec();
         received += got;
         if (scanner.Complete(buffer, received)) break;
+        if (GenericFunctions::GetCurrentTimeMsec() - firstByte >
+            static_cast<uint64_t>(iAnswerTimeLimitMs < 0 ? 0 : iAnswerTimeLimitMs)) {
+            Log::WriteLogP(FN, "Answer without its end %d ms after its first byte: dropped",
+                           iAnswerTimeLimitMs);
+            free(buffer);
+            return nullptr;
+        }
     }
 
     Log::WriteLog(FN, "End");

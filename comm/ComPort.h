@@ -53,6 +53,11 @@ class CComPort {
     int iTimeoutTX;
     int iTimeoutRX;
     uint32_t uiPacketSize;
+    // Reading an answer goes on while bytes keep coming, but an answer still
+    // without its end this long after its first byte is dropped: a printer
+    // streaming on a slow line would otherwise hold the run for hours.
+    int iAnswerTimeLimitMs;
+    static constexpr int ANSWER_TIME_LIMIT_MS = 60000;
 
     // Function name of the link trace lines in the log.
     static constexpr const char* TRACE_FUNCTION = "LinkTrace";

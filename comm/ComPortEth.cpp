@@ -15,6 +15,7 @@
 #include "comm/EthDiscovery.h"
 #include "comm/IdentificationHandshake.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 
 namespace {
 
@@ -157,7 +158,9 @@ bool CComPortEth::Close() {
     if (iSocket != -1) {
         TraceEvent("closed");
         shutdown(iSocket, SHUT_RDWR);
-        pause_(CLOSE_PAUSE_MS);  // gives the printer time to finish with the connection
+        // Gives the printer time to finish with the connection.
+        StatusLine::Wait("closing the network connection", CLOSE_PAUSE_MS,
+                         [this](uint64_t ms) { pause_(static_cast<int>(ms)); });
         close(iSocket);
     }
     iSocket = -1;

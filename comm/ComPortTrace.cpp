@@ -2,6 +2,7 @@
 
 #include "comm/ComPort.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ void CComPort::TraceData(const char* direction, const unsigned char* data, unsig
 }
 
 void CComPort::TraceSent(const unsigned char* data, unsigned count) const {
+    // Every piece a link writes passes here: the live status counts it.
+    StatusLine::Sent(count);
     TraceData("sent", data, count);
 }
 

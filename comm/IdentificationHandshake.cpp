@@ -6,6 +6,7 @@
 
 #include "comm/ComPort.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "protocol/Commands.h"
 
 namespace {
@@ -46,11 +47,14 @@ bool IdentificationHandshake::Run(CComPort& link, unsigned long* gsi) const {
         }
         Log::WriteLog(FN, "Read GSI Error... Retry");
         if (pauseMs <= 0) continue;
-        if (pause) {
-            pause(pauseMs);
-        } else {
-            usleep(static_cast<useconds_t>(pauseMs) * 1000u);
-        }
+        StatusLine::Wait("no answer to the identification yet, asking again",
+                         static_cast<uint64_t>(pauseMs), [this](uint64_t ms) {
+                             if (pause) {
+                                 pause(static_cast<int>(ms));
+                             } else {
+                                 usleep(static_cast<useconds_t>(ms) * 1000u);
+                             }
+                         });
     }
 
     unsigned long word;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/StatusLine.h"
+
 int CmdConsole::iShowToVideo = 0;
 
 void CmdConsole::WriteToConsoleString(const char* format, ...) {
@@ -14,7 +16,10 @@ void CmdConsole::WriteToConsoleString(const char* format, ...) {
     vsnprintf(buffer.data(), buffer.size(), format, args);
     va_end(args);
     if (buffer[0] != '\0' && iShowToVideo != 2) {
+        StatusLine::Wipe();
         fputs(buffer.data(), stdout);
         fputc('\n', stdout);
+        // The status line is redrawn after the message, never within it.
+        if (StatusLine::IsOn()) fflush(stdout);
     }
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/StatusLine.h"
+
 uint32_t Log::m_dwLogType = 0;
 bool Log::m_bLogDataToo = false;
 char Log::m_strFileName[200] = "";
@@ -130,6 +132,7 @@ bool Log::CloseLogFile() {
 }
 
 void Log::WriteToVideo(const char* text) {
+    StatusLine::Wipe();
     fputs(text, stdout);
     fputc('\n', stdout);
 }

@@ -1,11 +1,13 @@
 #include "common/PersonConsole.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/CmdConsole.h"
+#include "common/StatusLine.h"
 
 namespace {
 
@@ -25,6 +27,7 @@ std::string Format(const char* format, va_list args) {
 bool Verbose() { return CmdConsole::iShowToVideo == 1; }
 
 void WriteLine(const std::string& line) {
+    StatusLine::Wipe();
     // What went to standard output so far comes first on a shared terminal.
     fflush(stdout);
     fprintf(stderr, "%s\n", line.c_str());
@@ -53,8 +56,11 @@ void PersonConsole::Cause(const char* format, ...) {
     if (!Verbose()) return;
     va_list args;
     va_start(args, format);
-    HeldCauses().push_back(Format(format, args));
+    std::string line = Format(format, args);
     va_end(args);
+    // A step tried again names the same cause once.
+    std::vector<std::string>& held = HeldCauses();
+    if (std::find(held.begin(), held.end(), line) == held.end()) held.push_back(line);
 }
 
 void PersonConsole::FlushCauses() {

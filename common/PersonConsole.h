@@ -15,7 +15,8 @@ class PersonConsole {
     static void Tell(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
     // A line for "-v" only that names the cause of a failure. It is held back
-    // and written by FlushCauses, after the operation's own lines.
+    // and written by FlushCauses, after the operation's own lines; the same
+    // line held twice is written once.
     static void Cause(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
     // Writes the held-back cause lines once; the end of every run calls it.

@@ -1,15 +1,10 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "app/Arguments.h"
 #include "app/ExitCodes.h"
 #include "common/GenericFunctions.h"
+#include "files/FileRefusal.h"
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
@@ -41,27 +36,6 @@ Json& Fail(Json& report, const std::string& error, const char* failure) {
     report["error"] = error;
     report["failure"] = failure;
     return report;
-}
-
-// A regular file that this process can read; else why not.
-bool Readable(const std::string& path, long long& size, std::string& why) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) {
-        why = std::string("cannot read the file: ") + strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        why = "cannot read the file: not a regular file";
-        return false;
-    }
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        why = std::string("cannot read the file: ") + strerror(errno);
-        return false;
-    }
-    close(fd);
-    size = static_cast<long long>(status.st_size);
-    return true;
 }
 
 Json& InspectPackage(Json& report, const std::string& path) {
@@ -129,15 +103,12 @@ Json& InspectRaw(Json& report, const std::string& path, bool tamper) {
 Json InspectFile(const std::string& path) {
     Json report = NewReport(path);
     long long size = 0;
-    std::string why;
-    if (!Readable(path, size, why)) return Fail(report, why, "filename argument not valid");
+    std::string why = FileRefusal::Unreadable(path.c_str(), &size);
+    if (!why.empty()) return Fail(report, why, "filename argument not valid");
     report["size"] = size;
     int isMod = 0, isPswPfw = 0, isBin = 0, isZpd = 0, isSpt = 0;
     if (!parse_filename(path.c_str(), &isMod, &isPswPfw, &isBin, &isZpd, &isSpt)) {
-        return Fail(report,
-                    "unknown file kind: the name must end in .psw, .pfw, .mod, .zpd, .bin or "
-                    ".spt (lower case, capitalised or upper case)",
-                    "filename argument not valid");
+        return Fail(report, FileRefusal::UNKNOWN_KIND, "filename argument not valid");
     }
     if (isPswPfw) return InspectPackage(report, path);
     if (isMod) return InspectModule(report, path);

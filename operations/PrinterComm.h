@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 
 class CComPort;
 class CommPortSettings;
@@ -28,6 +29,7 @@ class PrinterComm {
         ERROR_MODULES_NOT_ACCEPTED = 14,
         ERROR_NO_UPGRADE_RECORD = 22,
         ERROR_UPGRADE_NOT_OFFERED = 23,
+        ERROR_NOT_VERIFIED = 19,  // "--verify": the printer did not confirm the upgrade
     };
 
     PrinterComm(int components, int timeMultiplier);
@@ -73,6 +75,10 @@ class PrinterComm {
     int iErrorCode;
     int timem;
     int iComponentMask;
+    // "--verify": a package upgrade counts as done only when the printer
+    // confirms it; strNotVerified then holds the one line that says why not.
+    bool bVerify = false;
+    std::string strNotVerified;
     // Where the serial ports' device entries are looked up to tell the
     // printer's USB virtual serial port (another tree in tests).
     const char* szTtyClassDir = "/sys/class/tty/";

@@ -6,6 +6,7 @@
 
 #include "comm/ComPort.h"
 #include "common/Log.h"
+#include "common/PersonConsole.h"
 #include "files/PSWFile.h"
 #include "files/PSWHeaderUpgrade.h"
 #include "operations/PrinterComm.h"
@@ -64,6 +65,11 @@ bool PrinterComm::PrnCom_UpgradePrinter(CComPort* link, PSWFile* package,
         if (check.printer == 0 || static_cast<int64_t>(check.printer) == check.package) continue;
         char text[128];
         snprintf(text, sizeof(text), check.format, static_cast<int>(check.printer), check.package);
+        PersonConsole::Cause(
+            "the package is for family %d, model %d, customization %d; the printer is family %u, "
+            "model %u, customization %u",
+            upgrade->iIDFamily, upgrade->iIDModel, upgrade->iIDCustomization, info->iIDFamily,
+            info->iIDModel, info->iIDCustomization);
         return dialogue.Fail(ERROR_DEVICE_MISMATCH, text);
     }
 
@@ -74,12 +80,16 @@ bool PrinterComm::PrnCom_UpgradePrinter(CComPort* link, PSWFile* package,
         snprintf(text, sizeof(text), "Upgrade Mode %d Not Supported!", info->iUpgradeMode);
         return dialogue.Fail(ERROR_STEP, text);
     }
+    engine->bVerify = bVerify;
     bool done = package->iPswType != 0
                     ? engine->StartUpgrade_PSW2(*info, *link, *package, *settings, nullptr, nullptr,
                                                 *components)
                     : engine->StartUpgrade_PSW1(*info, *link, *package, *settings, nullptr, nullptr,
                                                 *components);
     if (!done) return dialogue.Fail(ERROR_STEP, "Upgrade Error!");
+    if (bVerify && !engine->ConfirmUpgrade(*link, *package, strNotVerified)) {
+        return dialogue.Fail(ERROR_NOT_VERIFIED, strNotVerified.c_str());
+    }
     Log::WriteLog(FN, "End");
     link->Close();
     return true;

@@ -126,21 +126,26 @@ check_test() {
       set +e
       timeout 300 "$prnupgrade" "${args[@]}" >console.raw 2>/dev/null &
       local program=$!
-      # prnsim ends by itself only when the program departs from the
-      # recording: the program is stopped then rather than left to its
-      # time-outs.
+      # prnsim ends by itself once the program has closed the link after
+      # the whole recording, or at once when the program departs from it:
+      # the program is stopped then rather than left to its time-outs.
+      simcode=""
       while kill -0 "$program" 2>/dev/null; do
         if ! kill -0 "$simpid" 2>/dev/null; then
-          kill "$program" 2>/dev/null
+          wait "$simpid"
+          simcode=$?
+          [ "$simcode" = 0 ] || kill "$program" 2>/dev/null
           break
         fi
         sleep 0.05
       done
       wait "$program"
       code=$?
-      kill -TERM "$simpid" 2>/dev/null
-      wait "$simpid"
-      simcode=$?
+      if [ -z "$simcode" ]; then
+        kill -TERM "$simpid" 2>/dev/null
+        wait "$simpid"
+        simcode=$?
+      fi
       set -e
       simpid=""
       ;;

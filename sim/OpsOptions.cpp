@@ -135,6 +135,7 @@ int ParseOpsOption(int argc, char** argv, int i, OpsOptions& o, std::string& err
         (word == "--tool-delay" ? o.tools.delayMs : o.zpd.resetMs) = static_cast<int>(n);
     } else if (word == "--spt-out" || word == "--tamper-out" || word == "--record") {
         if (value == nullptr || text.empty()) return fail("a path");
+        if (word == "--tamper-out") o.tamper.enabled = true;
         (word == "--spt-out"      ? o.tools.sptPath
          : word == "--tamper-out" ? o.tamper.imagePath
                                   : o.recordPath) = text;

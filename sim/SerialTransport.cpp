@@ -42,6 +42,13 @@ bool SerialTransport::Open(std::string& error) {
     return true;
 }
 
+bool SerialTransport::HostLetGo() {
+    if (slaveFd_ >= 0) close(slaveFd_);
+    slaveFd_ = -1;
+    pollfd p{masterFd_, POLLIN, 0};
+    return masterFd_ < 0 || (poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0);
+}
+
 void SerialTransport::Prepare(std::vector<pollfd>& fds) {
     if (masterFd_ < 0) return;
     short events = POLLIN;

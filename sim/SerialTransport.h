@@ -21,6 +21,9 @@ class SerialTransport : public Transport {
 
     void Prepare(std::vector<pollfd>& fds) override;
     void Service(const std::vector<pollfd>& fds) override;
+    // Gives up the slave end held here, so that the host's close hangs the
+    // line up, and tells whether it has.
+    bool HostLetGo() override;
 
   private:
     ByteLink link_;

@@ -24,6 +24,7 @@ class TcpTransport : public Transport {
 
     void Prepare(std::vector<pollfd>& fds) override;
     void Service(const std::vector<pollfd>& fds) override;
+    bool HostLetGo() override { return clientFd_ < 0; }
 
   private:
     void Drop();

@@ -13,4 +13,7 @@ class Transport {
     virtual void Prepare(std::vector<pollfd>& fds) = 0;
     // Handles what the wait reported for them and sends the answers that are ready.
     virtual void Service(const std::vector<pollfd>& fds) = 0;
+    // Whether the host has let go of the link (closed its end); asked once a
+    // replay has played everything, to end it.
+    virtual bool HostLetGo() { return true; }
 };

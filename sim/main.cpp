@@ -56,6 +56,16 @@ int ReportUpgrade(PrinterCore& core, const UpgradeHandlers& upgrade, const SimOp
     return 0;
 }
 
+// The end of a whole replay: the last answers are out, the printer is not
+// away, and the program has closed every link.
+bool LetGo(PrinterCore& core, const std::vector<std::unique_ptr<Transport>>& transports) {
+    if (core.HasOutput() || core.RestartPending() || core.Restarting()) return false;
+    for (const auto& t : transports) {
+        if (!t->HostLetGo()) return false;
+    }
+    return true;
+}
+
 int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
     std::vector<std::unique_ptr<Transport>> transports;
     const TcpTransport* tcpTransport = nullptr;
@@ -97,7 +107,7 @@ int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
     while (!g_stop) {
         if (replay != nullptr) {
             replay->Poll(core);
-            if (replay->Departed()) break;
+            if (replay->Departed() || (replay->Played() && LetGo(core, transports))) break;
         }
         fds.clear();
         for (auto& t : transports) t->Prepare(fds);

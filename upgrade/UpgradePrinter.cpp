@@ -7,6 +7,7 @@
 #include "comm/ComPort.h"
 #include "common/CmdConsole.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "files/ModuleData.h"
 #include "files/PSWComponents.h"
 #include "files/PSWFile.h"
@@ -25,6 +26,8 @@ constexpr unsigned VERDICT_BUFFER = 8192;
 constexpr int64_t POLL_MS = 10;
 constexpr int RESTART_TRIES = 7;
 constexpr int RESTART_PAUSE_MS = 5000;
+// Every wait of an upgrade is one the printer must not lose its power in.
+constexpr const char* UNPLUG_NOTE = "do not unplug it";
 
 struct VerdictText {
     unsigned char byte;
@@ -146,13 +149,14 @@ bool UpgradePrinter::SendFirmwareStep(PSWComponents& components,
     }
     Log::WriteLog(FN, "Programming OK!");
     CmdConsole::WriteToConsoleString("%s", "Programming OK!");
-    Pause(8000);
+    Pause(8000, "waiting for the printer to take the firmware");
     if (!components.HasAfterModules()) return true;
     Log::WriteLog(FN, "Wait before starting modules upgrade!");
+    static const char* const MODULES_WAIT = "waiting for the printer before the modules";
     if (scale == WaitScale::Scaled) {
-        Pause(modulesWaitMs);
+        Pause(modulesWaitMs, MODULES_WAIT);
     } else {
-        PauseUnscaled(modulesWaitMs);
+        PauseUnscaled(modulesWaitMs, MODULES_WAIT);
     }
     if (waitedForModules != nullptr) *waitedForModules = true;
     return true;
@@ -201,7 +205,7 @@ bool UpgradePrinter::SendAllModules(CComPort& port, PSWFile& psw, PSWComponents&
         if (result) {
             CmdConsole::WriteToConsoleString("%s", "Programming OK!");
             Log::WriteLog(FN, "Programming OK");
-            Pause(pauseUnit);
+            Pause(pauseUnit, "waiting for the printer to store the modules");
         } else {
             Log::WriteLog(FN, group->notFoundLog);
         }
@@ -237,9 +241,12 @@ bool UpgradePrinter::SendModuleToDevice(CComPort& port, int type, unsigned char*
         port.SetTimeoutTX(normalTimeout);
     }
     unsigned err = 0;
-    // A short write shows in the verdict, which then never comes.
-    port.WritePackets(data, static_cast<unsigned>(size), MODULE_PACKET_PAUSE_MS, MODULE_PACKET_SIZE,
-                      &err);
+    {
+        StatusLine::Transfer transfer("module", static_cast<uint64_t>(size));
+        // A short write shows in the verdict, which then never comes.
+        port.WritePackets(data, static_cast<unsigned>(size), MODULE_PACKET_PAUSE_MS,
+                          MODULE_PACKET_SIZE, &err);
+    }
     Log::WriteLog(FN, "Waiting Answer...");
     port.SetTimeoutTX(savedTimeout);
     return WaitModuleVerdict(port, ModuleAnswerWaitMs(type, size));
@@ -325,10 +332,15 @@ bool UpgradePrinter::GetCheckSumBanks(const std::vector<unsigned char*>& banks, 
 
 bool UpgradePrinter::SilentDriverRenesasInstall() { return false; }
 
-void UpgradePrinter::Pause(int64_t baseMs) { PauseUnscaled(Scaled(baseMs)); }
+void UpgradePrinter::Pause(int64_t baseMs, const char* what) {
+    PauseUnscaled(Scaled(baseMs), what);
+}
 
-void UpgradePrinter::PauseUnscaled(int64_t ms) {
-    if (ms > 0) clock_->SleepMs(static_cast<uint64_t>(ms));
+void UpgradePrinter::PauseUnscaled(int64_t ms, const char* what) {
+    if (ms <= 0) return;
+    StatusLine::Wait(
+        what != nullptr ? what : "waiting for the printer", static_cast<uint64_t>(ms),
+        [this](uint64_t piece) { clock_->SleepMs(piece); }, UNPLUG_NOTE);
 }
 
 uint64_t UpgradePrinter::NowMs() { return clock_->NowMs(); }
@@ -342,7 +354,7 @@ bool UpgradePrinter::ReOpenWithRetries(CComPort& port, const char* function,
                                        const ReOpenRetry& how) {
     for (int failures = 0; failures < how.attempts;) {
         if (port.ReOpen()) {
-            if (how.pauseAfterSuccess) Pause(how.pauseMs);
+            if (how.pauseAfterSuccess) Pause(how.pauseMs, "waiting for the printer to get ready");
             return true;
         }
         ++failures;
@@ -351,7 +363,7 @@ bool UpgradePrinter::ReOpenWithRetries(CComPort& port, const char* function,
         } else {
             Log::WriteLog(function, "ReOpen Error. Retry");
         }
-        if (failures < how.attempts) Pause(how.pauseMs);
+        if (failures < how.attempts) Pause(how.pauseMs, "printer not found yet, looking again");
     }
     Log::WriteLog(function, how.giveUpText);
     return false;
@@ -364,7 +376,7 @@ bool UpgradePrinter::WaitPrinterRestart(CComPort& port, const char* function,
             Log::WriteLog(function, successText);
             return true;
         }
-        if (attempt < RESTART_TRIES) Pause(RESTART_PAUSE_MS);
+        if (attempt < RESTART_TRIES) Pause(RESTART_PAUSE_MS, "waiting for the printer to restart");
     }
     return false;
 }
@@ -442,6 +454,8 @@ bool UpgradePrinter::PrepareFirmwareTransfer(CComPort& port, PSWFile& psw, const
         return false;
     }
     sameVersion = current == ExpectedRelease(psw);
+    confirmation_.firmwareSent = true;
+    confirmation_.sameVersion = sameVersion;
     return true;
 }
 
@@ -528,6 +542,7 @@ bool UpgradePrinter::SendBankRun(CComPort& port, const std::vector<unsigned char
         Log::WriteLog(function, "Communication Error! exit...");
         return false;
     }
+    StatusLine::Transfer transfer("firmware", static_cast<uint64_t>(count) * bankSize);
     for (int i = 1; i <= count; ++i) {
         int percent = 100 * i / count;
         CmdConsole::WriteToConsoleString("Sending bank...%d/%d (%d%%)", i, count, percent);

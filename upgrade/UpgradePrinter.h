@@ -78,11 +78,31 @@ class UpgradePrinter {
     // Replaces the clock (tests); the engine does not own it.
     void SetClock(EngineClock& clock) { clock_ = &clock; }
 
+    // After a download that went through, under "--verify": the printer must
+    // be back within the reopen and handshake bounds with the package's
+    // release, and what that release cannot show must have been confirmed by
+    // an answer of the printer. False with the one line that says why.
+    bool ConfirmUpgrade(CComPort& port, PSWFile& psw, std::string& failure);
+
     int timem;
     int iComponentMask;
     int iModeNumber;
+    // "--verify": the engines take every answer the printer gives, also
+    // where they would go on without it.
+    bool bVerify = false;
 
   protected:
+    // What the printer has confirmed of the firmware download (ConfirmUpgrade).
+    struct Confirmation {
+        bool firmwareSent = false;         // a firmware transfer was started
+        bool sameVersion = false;          // the printer already carried the package's release
+        bool answered = false;             // a good answer of the printer took the whole image
+        const char* unanswered = nullptr;  // a part that neither an answer nor the release shows
+    };
+    Confirmation confirmation_;
+    // The link names the printer again before ConfirmUpgrade reopens it.
+    virtual void PointAtPrinter(CComPort& /*port*/) {}
+
     // How a reopening with retries behaves; the engines differ in the pause,
     // in the texts and in what follows a success.
     struct ReOpenRetry {
@@ -112,9 +132,10 @@ class UpgradePrinter {
     };
     static constexpr uint32_t BANK_PACKET_SIZE = 57344;
 
-    // Every wait of the engines: base x timem ms, or ms as given.
-    void Pause(int64_t baseMs);
-    void PauseUnscaled(int64_t ms);
+    // Every wait of the engines: base x timem ms, or ms as given. what says
+    // what the wait is for on the live status line of a terminal.
+    void Pause(int64_t baseMs, const char* what = nullptr);
+    void PauseUnscaled(int64_t ms, const char* what = nullptr);
     uint64_t NowMs();
     int64_t Scaled(int64_t baseMs) const;
 

@@ -8,6 +8,8 @@
 #include "common/CmdConsole.h"
 #include "common/GenericFunctions.h"
 #include "common/Log.h"
+#include "common/PersonConsole.h"
+#include "common/StatusLine.h"
 #include "files/PSWComponents.h"
 #include "protocol/UpgradeDataInfo.h"
 
@@ -183,6 +185,7 @@ bool UpgradePrinter_ModeU1::SendBankFlashBanksNew(CComPort& port, unsigned char*
         return false;
     }
     std::vector<unsigned char> bank(static_cast<size_t>(bankSize));
+    StatusLine::Transfer transfer("firmware", static_cast<uint64_t>(numBanks) * bankSize);
     for (int i = 1; i <= numBanks; ++i) {
         CmdConsole::WriteToConsoleString("Tx Bank %d of %d", i, numBanks);
         memcpy(bank.data(), image + static_cast<int64_t>(i - 1) * bankSize, bank.size());
@@ -204,6 +207,7 @@ bool UpgradePrinter_ModeU1::SendBankFlashBanksNew(CComPort& port, unsigned char*
     if (!WriteAll(port, ProgramCommand(firstBank, lastBank, sum1, sum2))) return false;
 
     if (port.iPortType == COMMPORT_ETH) {
+        if (bVerify && !NetworkProgrammingAnswer(port, answerCode)) return false;
         return NetworkCheck(port, expectedRelease, sameVersion, answerCode);
     }
     bool silentPort = port.iPortType == COMMPORT_USB ||
@@ -212,22 +216,25 @@ bool UpgradePrinter_ModeU1::SendBankFlashBanksNew(CComPort& port, unsigned char*
     return ProgrammingAnswer(port, answerCode);
 }
 
-bool UpgradePrinter_ModeU1::ProgrammingAnswer(CComPort& port, int& answerCode) {
-    std::vector<unsigned char> answer(ANSWER_BUFFER + 1);
+unsigned UpgradePrinter_ModeU1::ReadProgrammingAnswer(CComPort& port,
+                                                      std::vector<unsigned char>& answer,
+                                                      bool endOnClose) {
     const uint64_t start = NowMs();
-    unsigned got = 0;
     for (;;) {
         uint64_t readStart = NowMs();
         unsigned err = 0;
-        got = port.Read(answer.data(), ANSWER_BUFFER, &err);
-        if (got != 0 && got != ALL_ONES && got <= ANSWER_BUFFER) break;
+        unsigned got = port.Read(answer.data(), ANSWER_BUFFER, &err);
+        if (got != 0 && got != ALL_ONES && got <= ANSWER_BUFFER) return got;
+        // A network link reads 0 once the printer has closed the connection.
+        if (endOnClose && got == 0) return 0;
         if (NowMs() - start > static_cast<uint64_t>(Scaled(PROGRAMMING_ANSWER_WAIT_MS))) {
-            return false;
+            return 0;
         }
         AfterEmptyRead(readStart);
     }
-    if (got != 1) return false;
-    unsigned char byte = answer[0];
+}
+
+bool UpgradePrinter_ModeU1::TakeProgrammingByte(unsigned char byte, int& answerCode) {
     Log::WriteLogP(FN_BANKS, "Programming answer: 0x%02x", byte);
     const ProgrammingByte* known = nullptr;
     for (const ProgrammingByte& p : kProgrammingBytes) {
@@ -245,12 +252,33 @@ bool UpgradePrinter_ModeU1::ProgrammingAnswer(CComPort& port, int& answerCode) {
         ReturnStatus(false);
         return false;
     }
+    return true;
+}
+
+bool UpgradePrinter_ModeU1::NetworkProgrammingAnswer(CComPort& port, int& answerCode) {
+    std::vector<unsigned char> answer(ANSWER_BUFFER + 1);
+    unsigned got = ReadProgrammingAnswer(port, answer, true);
+    if (got == 0) {
+        Log::WriteLog(FN_BANKS, "No programming answer on the network link");
+        return true;
+    }
+    if (got != 1 || !TakeProgrammingByte(answer[0], answerCode)) return false;
+    confirmation_.answered = true;
+    return true;
+}
+
+bool UpgradePrinter_ModeU1::ProgrammingAnswer(CComPort& port, int& answerCode) {
+    std::vector<unsigned char> answer(ANSWER_BUFFER + 1);
+    unsigned got = ReadProgrammingAnswer(port, answer, false);
+    if (got != 1 || !TakeProgrammingByte(answer[0], answerCode)) return false;
+    const ProgrammingByte& known = kProgrammingBytes[0];
+    confirmation_.answered = true;
     // The printer restarts with the new firmware: find it again.
     static const ReOpenRetry kAfterProgramming = {
         9, 2000, true, true, "ReOpen Error. Num max Retry found. Throw Error", false};
     ReOpenWithRetries(port, FN_BANKS, kAfterProgramming);
     answerCode = NO_ERROR_COM;
-    Log::WriteLog(FN_BANKS, known->text);
+    Log::WriteLog(FN_BANKS, known.text);
     ReturnStatus(true);
     return true;
 }
@@ -298,6 +326,10 @@ bool UpgradePrinter_ModeU1::NetworkCheck(CComPort& port, const char* expectedRel
         if (round < NETWORK_ROUNDS) Pause(500);
     }
     if (released) Log::WriteLogP(FN_BANKS, "New FW Release :%s", release.c_str());
+    if (released && release != expectedRelease) {
+        PersonConsole::Cause("the printer came back with release %s, not the package's %s",
+                             release.c_str(), expectedRelease);
+    }
     if (!released || release != expectedRelease) {
         Log::WriteLog(FN_BANKS, "Upgrade Error, so force ERROR_BANK_NOT_PROGRAMMED");
         answerCode = ERROR_BANK_NOT_PROGRAMMED;

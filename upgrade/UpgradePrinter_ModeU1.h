@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "upgrade/UpgradePrinter.h"
 
 // Engine of upgrade mode U1: the firmware image as one run of banks between a
@@ -41,7 +43,15 @@ class UpgradePrinter_ModeU1 : public UpgradePrinter {
     static int ReadUsbPrgAnswer(const UpgradeDataInfo& info);
 
   private:
+    // The programming answer, waited for as long as the mode allows; 0 for
+    // none (endOnClose: also when the network link reads the connection closed).
+    unsigned ReadProgrammingAnswer(CComPort& port, std::vector<unsigned char>& answer,
+                                   bool endOnClose);
+    // Logs the answer byte; a refusal also stores its code and is false.
+    bool TakeProgrammingByte(unsigned char byte, int& answerCode);
     bool ProgrammingAnswer(CComPort& port, int& answerCode);
+    // "--verify" on the network: the answer the printer gives there too.
+    bool NetworkProgrammingAnswer(CComPort& port, int& answerCode);
     bool RestartWait(CComPort& port, bool sameVersion);
     bool NetworkCheck(CComPort& port, const char* expectedRelease, bool sameVersion,
                       int& answerCode);

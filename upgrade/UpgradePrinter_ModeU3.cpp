@@ -81,6 +81,6 @@ bool UpgradePrinter_ModeU3::SendBankFlashGeneric(CComPort& port, std::vector<uns
         return true;
     }
     Log::WriteLog(FN_BANKS, "Com or Eth port: Wait then exit..");
-    Pause(12000);
+    Pause(12000, "waiting for the printer to restart");
     return true;
 }

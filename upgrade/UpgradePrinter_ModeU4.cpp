@@ -7,6 +7,7 @@
 #include "comm/ComPort.h"
 #include "comm/ComPortUsb.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "files/PSWComponents.h"
 #include "files/PSWFile.h"
 #include "files/PSWHeaderBin.h"
@@ -108,6 +109,8 @@ bool UpgradePrinter_ModeU4::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
         Log::WriteLog(FN_SEND, "Communication port not supported (only USB)");
         return false;
     }
+    // The printer's identifiers, for the look at it after the boot program.
+    if (bVerify) port.BackupPortInfo();
     bool sameVersion = false;
     if (!PrepareFirmwareTransfer(port, psw, FN_SEND, kReOpenAndGoOn, sameVersion)) return false;
     // The boot program is looked for whatever the printer answered.
@@ -145,6 +148,7 @@ bool UpgradePrinter_ModeU4::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
                       imageSize % static_cast<uint32_t>(programmingSize) == 0;
     if (wholeBanks &&
         StartUpgradeUsb(port, deviceName.c_str(), image, imageSize, programmingSize)) {
+        confirmation_.answered = true;  // every bank and the lock bit acknowledged
         return true;
     }
     Log::WriteLog(FN_SEND, "Upgrade Error");
@@ -192,17 +196,25 @@ bool UpgradePrinter_ModeU4::WaitBootDevice(std::string& deviceName) {
     std::vector<char> errText(CComPortUsb::LIST_TEXT_SIZE);
     const uint64_t start = NowMs();
     const uint64_t limit = static_cast<uint64_t>(Scaled(BOOT_DEVICE_WAIT_MS));
-    // No pause between the looks: the boot program is taken as soon as it is
-    // listed. At least one look is made however short the wait.
+    // Each look is a whole enumeration of the bus: a short pause between two
+    // keeps the wait from filling a core, and the boot program is still taken
+    // within a look and a pause of its arrival. At least one look is made
+    // however short the wait.
     for (;;) {
         if (CComPortUsb::GetDeviceList(list.data(), errText.data(), BOOT_VID)) {
             const char* end = strchr(list.data(), '\n');
             deviceName.assign(list.data(), end != nullptr ? static_cast<size_t>(end - list.data())
                                                           : strlen(list.data()));
-            if (!deviceName.empty()) return true;
+            if (!deviceName.empty()) break;
         }
-        if (NowMs() - start >= limit) return false;
+        const uint64_t waited = NowMs() - start;
+        if (waited >= limit) break;
+        StatusLine::Countdown("waiting for the printer's boot device (vendor 045B)", limit - waited,
+                              "do not unplug it");
+        PauseUnscaled(BOOT_LOOK_PAUSE_MS);
     }
+    StatusLine::Wipe();
+    return !deviceName.empty();
 }
 
 bool UpgradePrinter_ModeU4::SendResetCommandUSB(CComPort& /*port*/) {

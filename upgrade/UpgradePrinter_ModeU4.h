@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/ComPort.h"
 #include "upgrade/UpgradePrinter.h"
 
 // Engine of upgrade mode U4: the firmware goes through the USB boot program of
@@ -21,6 +22,7 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     static constexpr int BOOT_DEVICE_WAIT_MS = 40000;  // x timem
     static constexpr int BOOT_ENTRY_WAIT_MS = 10000;   // x timem
     static constexpr int SHORT_PAUSE_MS = 100;         // x timem
+    static constexpr int BOOT_LOOK_PAUSE_MS = 5;       // between two looks for the boot device
     // A whole programming packet goes out in one write.
     static constexpr uint32_t BOOT_PACKET_SIZE = 57344;
 
@@ -81,6 +83,8 @@ class UpgradePrinter_ModeU4 : public UpgradePrinter {
     virtual unsigned char ReadyStatusByte() const;
     // What follows "Init Renesas connection Error(%d)".
     virtual void ExplainConnectionError(BTPRGERROR error);
+    // The printer's own identifiers, kept before the boot device took the link.
+    void PointAtPrinter(CComPort& port) override { port.RestoreportInfo(); }
 
     // Writes the step's request and reads and checks its answer; a failure
     // is logged, the boot device reset and the link closed.

@@ -9,6 +9,7 @@
 #include "comm/ComPort.h"
 #include "common/CmdConsole.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "operations/PrinterComm.h"
 #include "protocol/Commands.h"
 #include "upgrade/UpgradePrinter_ModeU4.h"
@@ -25,6 +26,7 @@ constexpr int STATUS_WAIT_MS = 5000;
 constexpr int BOOT_TIMEOUT_TX = 5000;
 constexpr int FINAL_PAUSE_MS = 2500;  // x timem
 constexpr uint64_t ADDRESS_SPACE = 0x100000000ull;
+constexpr uint32_t PACKET_FRAMING = 6;  // command byte, address, check byte
 
 bool EmptyRead(unsigned got, unsigned asked) { return got == 0 || got > asked; }
 
@@ -248,6 +250,8 @@ bool UpgradePrinter_ModeU4::SendBanks(CComPort& port, const unsigned char* image
     // The image ends at the top of the address space.
     uint32_t address = static_cast<uint32_t>(ADDRESS_SPACE - imageSize);
     std::vector<unsigned char> answer(ANSWER_BUFFER);
+    // On the wire each bank goes with its address and check byte.
+    StatusLine::Transfer transfer("boot-mode banks", uint64_t{count} * (unit + PACKET_FRAMING));
     for (uint32_t n = 1; n <= count; ++n) {
         unsigned percent = static_cast<unsigned>(uint64_t{n} * 100 / count);
         CmdConsole::WriteToConsoleString("Sending bank %u/%u (%u%%)", n, count, percent);
@@ -266,9 +270,9 @@ bool UpgradePrinter_ModeU4::SendBanks(CComPort& port, const unsigned char* image
                 break;
             }
             Log::WriteLog(FN_USB, BankErrorText(answer.data(), got));
+            // The last bank too: terminating the programming after a refused
+            // bank would lock an incomplete image in.
             if (sent >= 2) return BootFailure(port, FN_USB, "Exit..");
-            // The last bank is not sent again: programming is terminated.
-            if (n == count) break;
             Log::WriteLogP(FN_USB, "Retry to send %u bank!", n);
         }
         address += unit;

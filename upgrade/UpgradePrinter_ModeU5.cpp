@@ -2,6 +2,7 @@
 
 #include "comm/ComPort.h"
 #include "common/Log.h"
+#include "common/StatusLine.h"
 #include "files/PSWComponents.h"
 
 namespace {
@@ -101,6 +102,9 @@ bool UpgradePrinter_ModeU5::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
         9, 2000, true, true, "ReOpen Error. Num max Retry found. Throw Error", false};
     ReOpenWithRetries(port, FN_SEND, kAfterCode);
 
+    StatusLine::Transfer transfer(
+        "firmware data banks",
+        static_cast<uint64_t>(image.numBanks - CODE_BANKS) * static_cast<uint64_t>(image.bankSize));
     for (int b = CODE_BANKS; b < image.numBanks; ++b) {
         std::vector<unsigned char*> one = CutBanks(image, b, 1);
         GetCheckSumBanks(one, image.bankSize, sum1, sum2);
@@ -110,6 +114,9 @@ bool UpgradePrinter_ModeU5::SendFW(UpgradeDataInfo& /*info*/, CComPort& port, PS
             return false;
         }
     }
+    // The printer does not answer the last data bank, and its release came
+    // with the code banks.
+    if (image.numBanks > CODE_BANKS) confirmation_.unanswered = "the last data bank (mode U5)";
     Pause(1000);
     port.Close();
     return true;
@@ -129,7 +136,7 @@ bool UpgradePrinter_ModeU5::SendBankFlashCODE(CComPort& port, std::vector<unsign
         return true;
     }
     Log::WriteLog(FN_CODE, "Com or Eth port: Wait then exit..");
-    Pause(30000);
+    Pause(30000, "waiting for the printer to restart");
     return true;
 }
 

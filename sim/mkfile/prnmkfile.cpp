@@ -40,6 +40,56 @@ int Usage() {
     return 2;
 }
 
+// "prnmkfile --help": every option in a line.
+int Help() {
+    fputs(
+        "prnmkfile KIND -o FILE [options]: writes an upgrade file (KIND: package, module, zpd,\n"
+        "tamper). Numbers are decimal, or hexadecimal with 0x.\n"
+        "  -o FILE                  the file to write (every kind)\n"
+        "package (a firmware package, .psw/.pfw):\n"
+        "  --gen 1|2                package generation (default 2)\n"
+        "  --key N                  scramble key of the data area (default 0x5A)\n"
+        "  --no-checksum            store 0, 0 as the file checksums (check switched off)\n"
+        "  --no-upgrade             a software record without the upgrade identification\n"
+        "  --firmware-size N        bytes of the firmware image (default 4096)\n"
+        "  --banks N                firmware banks the image is cut into (default 1)\n"
+        "  --module C:FILE          a module record of type C (f C d u b s l) holding FILE\n"
+        "  --logo WxH               a logo of W x H dots (repeat for more)\n"
+        "  --font XxY               a font of X x Y dots (repeat for more)\n"
+        "  --release RRR            the package's release (default 123)\n"
+        "  --gsi HHHH               the printer identification, hexadecimal (default 1234)\n"
+        "  --family N               printer family the package is meant for (default 1)\n"
+        "  --model N                printer model the package is meant for (default 2)\n"
+        "  --custom N               printer customization the package is meant for (default 3)\n"
+        "module (a module file, .mod):\n"
+        "  --type L                 the module type letter, MOD_ID (default D)\n"
+        "  --key N                  scramble key (default 0)\n"
+        "  --enmode N|none          scrambling mode, or none to leave ENMODE out (default 0)\n"
+        "  --payload-size N         bytes of payload after the font entries (default 256)\n"
+        "  --font-entry NAME[:CODE] a font entry at the start of the payload (repeat)\n"
+        "  --crlf                   header lines end in CR LF\n"
+        "  --release R              RELEASE (default 1.00)\n"
+        "  --code C                 CODE (default MODCODE)\n"
+        "  --date D                 DATE (default 20240101)\n"
+        "  --factory F              FACTORY (default FACTORY)\n"
+        "  --note T                 NOTE (default NOTE)\n"
+        "  --file-size N            the FILE_SIZE written (default: the right one)\n"
+        "zpd (a ZPD script, .zpd):\n"
+        "  --device HHHH            the printer identification the script is for (default 1234)\n"
+        "  --release RRRR           the script's release (default 0100)\n"
+        "  --line TEXT              a body line (repeat; replaces the default body)\n"
+        "  --no-device              leave the device line out\n"
+        "  --no-end                 leave the closing #>ZPDEND line out\n"
+        "  --crlf                   lines end in CR LF\n"
+        "  --checksum HHHH          the checksum written, hexadecimal (default: the right one)\n"
+        "tamper (an anti-tamper image, .bin):\n"
+        "  --release RRRR           the image's release (default 0104)\n"
+        "  --size N                 bytes of the image (default 32768)\n"
+        "  --no-marker              leave \"anti-tamper\" out of the release text\n",
+        stdout);
+    return 0;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -79,6 +129,7 @@ void Pair(const std::string& text, long& a, long& b) {
 namespace {
 int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
+    if (strcmp(argv[1], "--help") == 0) return Help();
     const std::string kind = argv[1];
     std::string output;
     std::vector<std::pair<std::string, std::string>> options;

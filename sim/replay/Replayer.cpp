@@ -35,7 +35,9 @@ const char* ReplayUsage() {
            "  --run N  the Nth run of the log (default: the last one with link traffic)\n"
            "  Exit code 3 when the program departs from the recording (the first\n"
            "  differing exchange and both byte strings go to standard error), or\n"
-           "  stops before its end; 2 when the log cannot be read as a recording.\n";
+           "  stops before its end; 2 when the log cannot be read as a recording.\n"
+           "  On --tcp and --pty the replay ends by itself once everything was played\n"
+           "  and the program has closed the link; on --usb with the program.\n";
 }
 
 Replayer::Replayer(std::vector<ReplayExchange> script, bool fast)
@@ -143,6 +145,11 @@ bool Replayer::Waiting() const {
 bool Replayer::Departed() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return departed_;
+}
+
+bool Replayer::Played() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !departed_ && next_ >= script_.size() && due_.empty();
 }
 
 int Replayer::Finish(FILE* out) const {

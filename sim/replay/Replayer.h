@@ -31,6 +31,8 @@ class Replayer {
     // True while actions wait for their time: the caller must poll again soon.
     bool Waiting() const;
     bool Departed() const;
+    // True once every exchange was played and nothing is left to do.
+    bool Played() const;
     // Reports the outcome; 0 when the whole recording was played, else
     // DEPARTED_EXIT.
     int Finish(FILE* out) const;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "comm/ComPortRs232.h"
@@ -14,6 +17,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
 
 struct OpenLink {
     PtyPair pty;
@@ -212,4 +216,30 @@ TEST(SerialRead, TimesOutWithNothingAndReadsAtMost1024) {
     EXPECT_EQ(err, 0u);
     o.link.CleanRX();
     EXPECT_EQ(o.link.Read(in, sizeof(in), &err), 0u);  // the rest was discarded
+}
+
+TEST(SerialRead, AnswerThatKeepsComingWithoutItsEndIsDroppedAtTheTimeLimit) {
+    for (int timed : {0, 1}) {
+        OpenLink o;
+        o.link.SetTimeoutRX(100);
+        o.link.iAnswerTimeLimitMs = 300;
+        std::atomic<bool> stop{false};
+        std::thread printer([&] {
+            for (o.pty.Send("\x02<C40>"); !stop; std::this_thread::sleep_for(Ms(5))) {
+                o.pty.Send("streaming");
+            }
+        });
+        int size = 1;
+        Clock::time_point start = Clock::now();
+        unsigned char* answer =
+            timed ? o.link.ReadProtocollData(&size, 100) : o.link.ReadProtocollData(&size);
+        Clock::duration took = Clock::now() - start;
+        stop = true;
+        printer.join();
+        EXPECT_EQ(answer, nullptr) << timed;
+        free(answer);
+        EXPECT_EQ(size, 0) << timed;
+        EXPECT_GE(took, Ms(300)) << timed;
+        EXPECT_LT(took, Ms(3000)) << timed;
+    }
 }

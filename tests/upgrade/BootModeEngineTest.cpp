@@ -67,7 +67,11 @@ TEST(BootModeEngine, BanksRetriesAndTheEndOfProgramming) {
         {"all accepted", {ACK, ACK, ACK}, true, {kBank1, kBank2, kBank3}},
         {"one resend", {ACK, refused, ACK, ACK}, true, {kBank1, kBank2, kBank2, kBank3}},
         {"refused twice", {ACK, refused, refused}, false, {kBank1, kBank2, kBank2}},
-        {"last bank not resent", {ACK, ACK, refused}, true, {kBank1, kBank2, kBank3}},
+        {"last bank resent", {ACK, ACK, refused, ACK}, true, {kBank1, kBank2, kBank3, kBank3}},
+        {"last bank refused twice",
+         {ACK, ACK, refused, refused},
+         false,
+         {kBank1, kBank2, kBank3, kBank3}},
         {"no answer", {ACK, ""}, false, {kBank1, kBank2}},
     };
     for (const Case& c : cases) {

@@ -174,6 +174,7 @@ TEST_F(UsbBootUpgradeTest, RefusedBanks) {
         size_t programmed;  // bytes the boot device kept
         std::vector<const char*> present;
         std::vector<const char*> absent;
+        const char* mode = "U4";
     } cases[] = {
         {"failonce=2",
          0,
@@ -194,20 +195,29 @@ TEST_F(UsbBootUpgradeTest, RefusedBanks) {
          1024,
          {"Retry to send 2 bank!", "Exit..", "Upgrade Error", "OPERATION FAILURE"},
          {"Sending Terminate Programming command"}},
-        // The last bank is not sent again: programming is terminated.
+        // The last bank is sent once more like any other; a second refusal
+        // ends the download before the programming is terminated.
+        {"failonce=4", 0, 4096, {"Retry to send 4 bank!", "Bank 4 successfully sent!"}, {}},
         {"failalways=4",
-         0,
+         11,
          3072,
-         {"Sending Terminate Programming command", "Sending Lock Bit"},
-         {"Retry to send 4 bank!", "Exit.."}},
+         {"Retry to send 4 bank!", "Exit..", "Upgrade Error", "OPERATION FAILURE"},
+         {"Sending Terminate Programming command", "Sending Lock Bit"}},
+        {"failalways=4",
+         11,
+         3072,
+         {"Retry to send 4 bank!", "Exit..", "Sending Reset command"},
+         {"Sending Terminate Programming command"},
+         "U2"},
     };
     std::string firmware;
     std::string package = Package(1, false, firmware);
     std::vector<std::future<BootRun>> runs;
     for (const Case& c : cases) {
         std::string boot = std::string("backon=lock-bit,") + c.boot;
-        runs.push_back(std::async(std::launch::async,
-                                  [this, package, boot] { return Run("U4", package, boot); }));
+        const char* mode = c.mode;
+        runs.push_back(std::async(
+            std::launch::async, [this, mode, package, boot] { return Run(mode, package, boot); }));
     }
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
