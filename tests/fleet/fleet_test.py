@@ -40,6 +40,8 @@ READ_ONLY_REQUESTS = {"ESCPOS_SV", "PROTVER", "DATAAVAIL", "UPGINFO", "CAN", "GS
 
 
 class Fleet:
+    PLAYBOOK_TIMEOUT = 300
+
     def __init__(self, args, work, boards):
         self.args = args
         self.work = work
@@ -140,7 +142,7 @@ class Fleet:
                                       prnupgrade_max_fail_percentage=0))] + list(extra)
         start = time.monotonic()
         done = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              text=True, env=self.ansible_env, timeout=300)
+                              text=True, env=self.ansible_env, timeout=self.PLAYBOOK_TIMEOUT)
         took = time.monotonic() - start
         self.timings.append((name, took))
         with open(os.path.join(self.work, "%s.out" % name), "w") as f:
