@@ -111,7 +111,7 @@ NETWORK_PORT = 9100
 # Bounds what is kept of a program's output: a printer's answers end up in it.
 OUTPUT_LIMIT = 64 * 1024
 # Asking an upgraded printer for its release while it restarts.
-AFTER_TRIES, AFTER_PAUSE_S = 5, 2
+AFTER_TRIES, AFTER_PAUSE_S = 3, 2
 
 
 def printer_key(link, device):
