@@ -20,6 +20,7 @@
 #include "common/Log.h"
 #include "common/PersonConsole.h"
 #include "files/FileRefusal.h"
+#include "files/LoaderMessage.h"
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
@@ -97,6 +98,16 @@ int RefuseFileName(const char* name) {
     return Fail(EXIT_FILE_ERROR, "filename argument not valid\n");
 }
 
+// Runs a loader; when the file does not load, the loader's own last words
+// (those prninfo reports) are the -v cause.
+template <typename Load>
+bool LoadNamingCause(const char* name, Load load) {
+    LoaderMessage message;
+    if (load()) return true;
+    PersonConsole::Cause("%s: %s", name, message.Last("the file does not load").c_str());
+    return false;
+}
+
 // Link kind and device argument; 0 when both are good, else the exit code.
 int ParseLink(ProgramSettings& s, CommPortSettings& link) {
     if (!parse_type(s.type, &s.commPortType))
@@ -160,7 +171,9 @@ int RunAntiTamper(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPor
 
 int RunZpdScript(ProgramSettings& s, PrinterComm& comm, CComPort* port, CommPortSettings& link) {
     CZPDFormat script;
-    if (!script.LoadFile(s.filename)) return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
+    if (!LoadNamingCause(s.filename, [&] { return script.LoadFile(s.filename); })) {
+        return Fail(EXIT_FILE_ERROR, "LoadFile ZPD FAILURE\n");
+    }
     bool ok = comm.PrnCom_WriteZPDFile(port, &script, &link);
     return Outcome(ok, OperationKind::ZpdScript, comm, "Send ZPD file Error %d (%d)");
 }
@@ -222,7 +235,7 @@ int RunFileOperation(ProgramSettings& s) {
     std::vector<char> info(INFO_TEXT_SIZE, '\0');
     if (s.isMod) {
         ModuleData module;
-        if (!module.LoadModuleFromFile(s.filename)) {
+        if (!LoadNamingCause(s.filename, [&] { return module.LoadModuleFromFile(s.filename); })) {
             return Fail(EXIT_FILE_ERROR, "LoadModuleFromFile FAILURE\n");
         }
         module.GetFileInfo(info.data(), info.size());
@@ -232,7 +245,8 @@ int RunFileOperation(ProgramSettings& s) {
     }
     if (s.isPswPfw) {
         PSWFile package;
-        if (!package.LoadPSWFromFile(s.filename, true)) {
+        if (!LoadNamingCause(s.filename,
+                             [&] { return package.LoadPSWFromFile(s.filename, true); })) {
             return Fail(EXIT_FILE_ERROR, "LoadPSWFromFile FAILURE\n");
         }
         package.GetFileInfo(info.data(), info.size());

@@ -103,6 +103,10 @@ int OptionValueWords(const char* word) {
 
 void WarnUnknownOption(const char* word) {
     if (word[0] != '-') return;
+    if (strcmp(word, "--help") == 0 || strcmp(word, "--version") == 0) {
+        PersonConsole::Warn("%s ignored: it counts only as the first word", word);
+        return;
+    }
     const char* suggestion = Nearest(word);
     if (suggestion != nullptr) {
         PersonConsole::Warn("unknown option %s ignored; did you mean %s?", word, suggestion);

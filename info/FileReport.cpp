@@ -5,10 +5,10 @@
 #include "app/ExitCodes.h"
 #include "common/GenericFunctions.h"
 #include "files/FileRefusal.h"
+#include "files/LoaderMessage.h"
 #include "files/ModuleData.h"
 #include "files/PSWFile.h"
 #include "files/ZPDFormat.h"
-#include "info/LoaderMessage.h"
 #include "info/Report.h"
 #include "operations/Tamper.h"
 

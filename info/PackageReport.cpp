@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "files/LoaderMessage.h"
 #include "files/ModuleData.h"
 #include "files/PSWComponents.h"
 #include "files/PSWFile.h"
@@ -10,7 +11,6 @@
 #include "files/PSWHeaderModule.h"
 #include "files/PSWHeaderPrinter.h"
 #include "files/PSWHeaderUpgrade.h"
-#include "info/LoaderMessage.h"
 #include "info/Report.h"
 
 namespace {

@@ -32,7 +32,7 @@ cut_run() {
     BEGIN { n = 0 }
     /^\[[0-9][0-9][0-9][0-9]\/[0-9][0-9]\/[0-9][0-9] [0-9:.]*\]\[\]/ {
       lines[n] = lines[n] $0 "\n"; n++; next }
-    { lines[n] = lines[n] $0 "\n"; if ($0 ~ /\]\[LinkTrace\]/) traced[n] = 1 }
+    { lines[n] = lines[n] $0 "\n"; if ($0 ~ /\]\[LinkTrace\]/ && $0 !~ / closed$/) traced[n] = 1 }
     END {
       if (want > 0) { printf "%s", lines[want - 1]; exit }
       for (i = n; i >= 0; i--) if (traced[i]) { printf "%s", lines[i]; exit }

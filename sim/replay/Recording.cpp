@@ -1,5 +1,6 @@
 #include "sim/replay/Recording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -253,8 +254,11 @@ bool ReadRecording(const std::string& text, int run, Recording& out, std::string
         return false;
     }
     if (run == 0) {
+        // A link closed after the exit-code text (the setup read's) is no run.
+        auto traffic = [](const RecordedEvent& e) { return e.kind != RecordedEvent::Kind::Closed; };
         for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-            if (!it->recording.events.empty()) {
+            const std::vector<RecordedEvent>& events = it->recording.events;
+            if (std::any_of(events.begin(), events.end(), traffic)) {
                 out = std::move(it->recording);
                 return true;
             }

@@ -1,4 +1,4 @@
-#include "info/LoaderMessage.h"
+#include "files/LoaderMessage.h"
 
 #include "common/Log.h"
 
