@@ -182,7 +182,8 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
     if (err == nullptr) err = &dummy;
     unsigned packet = uiPacketSize > 0 ? uiPacketSize : 1;
     unsigned sent = 0;
-    int failures = 0;  // over the whole write: each reconnection may accept a piece or two
+    int failures = 0;    // over the whole write
+    bool taken = false;  // the connection took some of this write
     while (sent < len) {
         unsigned piece = len - sent;
         if (piece > packet) piece = packet;
@@ -200,17 +201,32 @@ unsigned CComPortEth::Write(unsigned char* buf, unsigned len, unsigned* err) {
             if (n > 0) {
                 TraceSent(buf + sent + done, static_cast<unsigned>(n));
                 done += static_cast<unsigned>(n);
+                taken = true;
                 continue;
             }
             int error = errno;
+            bool gone = n == 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
+            if (gone && taken) {
+                // What the lost connection took of this write may never have
+                // reached the printer: the rest on a new one would not make
+                // the whole. A connection found gone before it took anything
+                // is made again and the whole write goes on the new one.
+                Log::WriteLogP(FN, "Connection lost after %u of %u bytes: not sent again",
+                               sent + done, len);
+                SetLastError("EthWrite Error");
+                *err = 1;
+                Close();
+                return 0;
+            }
             if (++failures >= MAX_SEND_ATTEMPTS) {
                 Log::WriteLogP(FN, "Send failed %d times: %s", failures, strerror(error));
                 SetLastError("EthWrite Error");
                 *err = 1;
                 return 0;
             }
-            // A connection that has gone is made again before the next try.
-            if (n == 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR)) Close();
+            // A connection that went before it took anything is made again
+            // before the next try.
+            if (gone) Close();
         }
         sent += piece;
     }

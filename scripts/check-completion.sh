@@ -39,8 +39,8 @@ expect() {
   fi
 }
 
-expect "--version" "prnupgrade --ver"
-expect "--dry-run --ethdevlist --json --printerversion --usbdevlist" "prnupgrade -v --"
+expect "--verify --version" "prnupgrade --ver"
+expect "--dry-run --ethdevlist --json --printerversion --usbdevlist --verify" "prnupgrade -v --"
 expect "-lf -lv" "prnupgrade -f x.psw -TM1 -l"
 expect "eth ser usb" "prnupgrade -t "
 expect "ANY" "prnupgrade -t usb -d "

@@ -1,4 +1,6 @@
 // "--verify": what makes a firmware download count as done.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "comm/ComPort.h"
@@ -12,6 +14,10 @@ namespace {
 const char* const FN = "ConfirmUpgrade";
 constexpr unsigned RELEASE_ANSWER = 511;
 constexpr size_t SHOWN_RELEASE = 16;
+constexpr int LOOKS = 2;
+constexpr int LOOK_PAUSE_MS = 5000;  // x timem
+// Even with -m 0 the printer gets this long to restart before the second look.
+constexpr int64_t LOOK_PAUSE_FLOOR_MS = 2000;
 
 // A release as the printer sent it, fit for one line: printable characters
 // only, and not too many of them.
@@ -24,6 +30,25 @@ std::string Shown(const std::string& release) {
 
 }  // namespace
 
+std::string UpgradePrinter::Look(CComPort& port, PSWFile& psw) {
+    const std::string expected = Shown(ExpectedRelease(psw));
+    if (!ReOpenWithRetries(port, FN, kReOpenOrFail)) {
+        return "the printer did not come back after the upgrade";
+    }
+    if (!port.HandshakeCommunication(nullptr)) {
+        return "the printer did not answer the handshake after the upgrade";
+    }
+    std::string release;
+    unsigned length = 0;
+    if (!ReadFirmwareRelease(port, RELEASE_ANSWER, release, length)) {
+        return "the printer did not tell its release after the upgrade";
+    }
+    if (release != ExpectedRelease(psw)) {
+        return "the printer reports release " + Shown(release) + ", the package holds " + expected;
+    }
+    return "";
+}
+
 bool UpgradePrinter::ConfirmUpgrade(CComPort& port, PSWFile& psw, std::string& failure) {
     failure.clear();
     if (!confirmation_.firmwareSent) {
@@ -33,25 +58,27 @@ bool UpgradePrinter::ConfirmUpgrade(CComPort& port, PSWFile& psw, std::string& f
     }
     const std::string expected = Shown(ExpectedRelease(psw));
     PointAtPrinter(port);
-    std::string release;
-    unsigned length = 0;
-    if (!ReOpenWithRetries(port, FN, kReOpenOrFail)) {
-        failure = "the printer did not come back after the upgrade";
-    } else if (!port.HandshakeCommunication(nullptr)) {
-        failure = "the printer did not answer the handshake after the upgrade";
-    } else if (!ReadFirmwareRelease(port, RELEASE_ANSWER, release, length)) {
-        failure = "the printer did not tell its release after the upgrade";
-    } else if (release != ExpectedRelease(psw)) {
-        failure =
-            "the printer reports release " + Shown(release) + ", the package holds " + expected;
-    } else if (confirmation_.sameVersion && !confirmation_.answered) {
+    // The first look may find the printer just before its restart takes it
+    // away, or still on its old firmware: it gets one more look.
+    for (int look = 1; look <= LOOKS; ++look) {
+        if (look > 1) {
+            port.Close();
+            PauseUnscaled(std::max<int64_t>(Scaled(LOOK_PAUSE_MS), LOOK_PAUSE_FLOOR_MS));
+        }
+        failure = Look(port, psw);
+        if (failure.empty()) break;
+        Log::WriteLogP(FN, "Look %d: %s", look, failure.c_str());
+    }
+    port.Close();
+    // The release cannot show what the printer already carried before.
+    if (failure.empty() && confirmation_.sameVersion && !confirmation_.answered) {
         failure = "the printer already carried release " + expected +
                   " and no answer of it confirms the image written";
-    } else if (confirmation_.unanswered != nullptr) {
+    }
+    if (failure.empty() && confirmation_.unanswered != nullptr) {
         failure = "the printer reports release " + expected + ", but no answer confirms " +
                   confirmation_.unanswered;
     }
-    port.Close();
     if (!failure.empty()) {
         failure = "Upgrade not verified: " + failure;
         return false;

@@ -100,6 +100,8 @@ class UpgradePrinter {
         const char* unanswered = nullptr;  // a part that neither an answer nor the release shows
     };
     Confirmation confirmation_;
+    // One look at the printer for ConfirmUpgrade: what is wrong, or nothing.
+    std::string Look(CComPort& port, PSWFile& psw);
     // The link names the printer again before ConfirmUpgrade reopens it.
     virtual void PointAtPrinter(CComPort& /*port*/) {}
 

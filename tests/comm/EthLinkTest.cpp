@@ -229,6 +229,57 @@ TEST(EthLink, WriteToAPrinterThatKeepsDroppingTheConnectionGivesUp) {
     EXPECT_LT(took, std::chrono::seconds(12));
 }
 
+// A printer that loses the connection in the middle of a bank has lost what
+// came before on it: the rest is not sent on a new connection as if the bank
+// had gone out whole.
+TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
+    signal(SIGPIPE, SIG_DFL);
+    int server = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int small = 4096;
+    ASSERT_EQ(setsockopt(server, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small)), 0);
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(listen(server, 8), 0);
+    socklen_t length = sizeof(addr);
+    getsockname(server, reinterpret_cast<sockaddr*>(&addr), &length);
+    std::atomic<bool> stop{false};
+    std::atomic<size_t> later{0};  // bytes that reached a later connection
+    std::thread printer([&] {
+        for (int connection = 0; !stop;) {
+            pollfd p{server, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            int c = accept(server, nullptr, nullptr);
+            char buf[4096];
+            if (connection++ == 0) {
+                pollfd data{c, POLLIN, 0};
+                // The first bytes of the bank have come, then the line is lost.
+                if (poll(&data, 1, 20000) > 0 && read(c, buf, 64) < 0) break;
+                linger reset{1, 0};
+                setsockopt(c, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+            } else {
+                for (ssize_t n; (n = read(c, buf, sizeof(buf))) > 0;) later += size_t(n);
+            }
+            close(c);
+        }
+    });
+    std::vector<unsigned char> bank(4 * (LargestSendBuffer() + (1u << 20)), 0x42);
+    CComPortEth link;
+    Connect(link, ntohs(addr.sin_port));
+    ASSERT_TRUE(link.Open());
+    link.uiPacketSize = 57344;  // a bank goes out in large pieces
+    unsigned err = 0;
+    unsigned sent = link.Write(bank.data(), static_cast<unsigned>(bank.size()), &err);
+    link.Close();
+    stop = true;
+    printer.join();
+    close(server);
+    EXPECT_EQ(sent, 0u);
+    EXPECT_EQ(err, 1u);
+    EXPECT_EQ(later.load(), 0u);
+}
+
 TEST(EthLink, PortOutsideTheTcpRangeFailsAtOnce) {
     for (int port : {0, -1, 70000}) {
         CComPortEth link;

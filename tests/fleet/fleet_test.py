@@ -259,7 +259,9 @@ def report_renders(fleet, name, rows, kinds):
     errors = [line for line in done.stderr.splitlines() if "CONSOLE" in line or "Uncaught" in line]
     check(not errors, "report.html of %s: script errors: %s" % (name, errors))
     for kind in kinds:
-        wanted = sum(1 for r in rows if (r["result"] if r["result"] in kinds else kinds[-1]) == kind)
+        wanted = sum(1 for r in rows if (
+            r["result"] if r["result"] in kinds else
+            kinds[1] if r["exit_code"] not in (None, 0) else kinds[-1]) == kind)
         shown = re.search(r'id="total-%s">(\d+)<' % kind.replace(" ", "-"), done.stdout)
         check(shown and int(shown.group(1)) == wanted,
               "report.html of %s shows %s %s, the summary %d" % (

@@ -57,6 +57,28 @@ class DryRunTest(unittest.TestCase):
                 self.assertEqual(printer_upgrade.has_dry_run(module, dict(os.environ)), asked)
 
 
+class VerifyTest(unittest.TestCase):
+    def test_verify_is_passed_by_default_and_exit_19_is_its_own_result(self):
+        with tempfile.TemporaryDirectory() as work:
+            fake = os.path.join(work, "prnupgrade")
+            with open(fake, "w") as f:
+                f.write('#!/bin/sh\necho "$@" > %s/args\necho "Upgrade not verified"; exit 19\n'
+                        % work)
+            os.chmod(fake, 0o755)
+            for verify in (True, False):
+                params = dict(prnupgrade=fake, file="u.psw", components=None,
+                              time_multiplier=None, verify=verify, work_dir=work, timeout=10)
+                module = type("Module", (), {"params": params})
+                code, text, _ = printer_upgrade.upgrade_one(module, dict(os.environ), "eth",
+                                                            "10.0.0.1:9100")
+                with open(os.path.join(work, "args")) as f:
+                    self.assertEqual("--verify" in f.read().split(), verify)
+                self.assertEqual((printer_upgrade.result_of(code), text),
+                                 ("not verified", "Upgrade not verified"))
+            self.assertEqual([printer_upgrade.result_of(c) for c in (0, 14, None)],
+                             ["upgraded", "failed", "failed"])
+
+
 class RecordTest(unittest.TestCase):
     def test_record_survives_a_round_trip_and_leaves_no_temporary_file(self):
         with tempfile.TemporaryDirectory() as work:

@@ -16,6 +16,8 @@ description:
     network printers it is given, then upgrades each printer with C(prnupgrade -f FILE -lf).
   - A printer recorded in O(state_file) with O(release) is left alone. A printer whose
     upgrade fails does not stop the others.
+  - With O(verify) an upgrade counts as done only when the printer confirmed it
+    (C(prnupgrade --verify)); exit code 19 is the result C(not verified).
   - In check mode the printers are listed with what would happen; nothing that changes a
     printer is sent and the record is not written. Where the board's prnupgrade has
     C(--dry-run), each printer is asked with C(--dry-run --json) (upgrade mode, identity,
@@ -58,6 +60,10 @@ options:
   components:
     description: The C(-c) mask; omitted when not given.
     type: int
+  verify:
+    description: Pass C(--verify), so that only an upgrade the printer confirmed counts as done.
+    type: bool
+    default: true
   timeout:
     description: Seconds one printer may take before its run is stopped and counted as failed.
     type: int
@@ -77,7 +83,7 @@ printers:
   contains:
     device: {description: The C(-d) argument, type: str}
     link: {description: C(usb) or C(eth), type: str}
-    result: {description: "C(upgraded), C(failed), C(current) (already carries the release) or C(would upgrade) (check mode)", type: str}
+    result: {description: "C(upgraded), C(failed), C(not verified) (exit code 19: the printer did not confirm the upgrade), C(current) (already carries the release) or C(would upgrade) (check mode)", type: str}
     exit_code: {description: The exit code, null when not run or stopped, type: int}
     exit_text: {description: The last line prnupgrade printed, type: str}
     duration: {description: Seconds the run took, type: float}
@@ -88,7 +94,7 @@ printers:
         would_upgrade, exit_code, stopped_at), or null when the printer was not asked"
       type: dict
 failed_count:
-  description: Printers whose upgrade failed.
+  description: Printers whose upgrade failed or was not verified.
   type: int
   returned: always
 notes:
@@ -108,6 +114,8 @@ import time
 from ansible.module_utils.basic import AnsibleModule
 
 NETWORK_PORT = 9100
+# prnupgrade --verify: the printer did not confirm the upgrade.
+NOT_VERIFIED_CODE = 19
 # Bounds what is kept of a program's output: a printer's answers end up in it.
 OUTPUT_LIMIT = 64 * 1024
 # Asking an upgraded printer for its release while it restarts.
@@ -203,6 +211,8 @@ def upgrade_one(module, env, link, device):
         argv += ["-c", str(p["components"])]
     if p["time_multiplier"] is not None:
         argv += ["-m", str(p["time_multiplier"])]
+    if p["verify"]:
+        argv.append("--verify")
     code, text, seconds = run(argv, p["work_dir"], env, p["timeout"])
     if code is None:
         exit_text = "stopped after %d s without an end" % p["timeout"]
@@ -270,6 +280,13 @@ def release_after(module, env, link, device, upgraded):
     return None
 
 
+def result_of(code):
+    if code == 0:
+        return "upgraded"
+    # Written, perhaps, but not confirmed: not recorded as done either.
+    return "not verified" if code == NOT_VERIFIED_CODE else "failed"
+
+
 def main():
     module = AnsibleModule(
         argument_spec=dict(
@@ -282,6 +299,7 @@ def main():
             work_dir=dict(type="path", required=True),
             time_multiplier=dict(type="int"),
             components=dict(type="int"),
+            verify=dict(type="bool", default=True),
             timeout=dict(type="int", default=1800),
             environment=dict(type="dict", default={}),
         ),
@@ -338,14 +356,14 @@ def main():
             if dry:
                 entry["release_after"] = release_after(module, env, link, device, code == 0)
             entry.update(exit_code=code, exit_text=exit_text, duration=seconds)
-            entry["result"] = "upgraded" if code == 0 else "failed"
+            entry["result"] = result_of(code)
             if code == 0:
                 changed = True
                 record[key] = dict(release=p["release"], time=int(time.time()))
                 save_record(p["state_file"], record)
         printers.append(entry)
 
-    failed = sum(1 for entry in printers if entry["result"] == "failed")
+    failed = sum(1 for entry in printers if entry["result"] in ("failed", "not verified"))
     module.exit_json(changed=changed or any(e["result"] == "would upgrade" for e in printers),
                      printers=printers, failed_count=failed, notes=notes)
 
