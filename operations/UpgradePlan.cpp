@@ -154,8 +154,8 @@ std::string UpgradePlan::PackageRelease(const PSWFile& package) {
 }
 
 bool UpgradePlan::ReadRelease(CComPort& port, std::string& release) {
-    // The engines go on after a failed reopening: the handshake tells.
-    port.ReOpen();
+    // The engines reopen the link first, as a module pass may have closed
+    // it; here it is still open from the upgrade information.
     if (!port.HandshakeCommunication(nullptr)) return false;
     unsigned length = 0;
     return UpgradePrinter::ReadFirmwareRelease(port, 511, release, length);

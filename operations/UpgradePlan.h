@@ -23,8 +23,8 @@ class UpgradePlan {
                      PSWFile& package, DryRunFacts& facts);
     // The package's release as a printer reports it ("1.23" for "123").
     static std::string PackageRelease(const PSWFile& package);
-    // The printer's firmware release as the engines read it (cancel, release
-    // request, one answer) after reopening the link and its handshake.
+    // The printer's firmware release as the engines read it (the link's
+    // handshake, cancel, release request, one answer), on the open link.
     static bool ReadRelease(CComPort& port, std::string& release);
     // The waits of the real run and its estimated time on this link (after
     // Make): the fixed waits, the module packets' pauses and the bytes at the

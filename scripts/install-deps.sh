@@ -13,7 +13,7 @@ packages=(
 if [ "${1:-}" = "--tests" ]; then
   packages+=(
     clang libgtest-dev libgmock-dev libbenchmark-dev iproute2
-    ansible-core ansible-lint python3-apt
+    ansible-core ansible-lint python3-apt chromium
   )
 elif [ $# -gt 0 ]; then
   echo "usage: $0 [--tests]" >&2

@@ -34,9 +34,14 @@ FAMILY, MODEL, CUSTOM = 3, 5, 0
 # The failing printer answers the upgrade information request with an error.
 FAILING = ["--fail", "upginfo:error"]
 FAILING_CODE, FAILING_TEXT = 14, "Communication Error"
+# What prnsim names the requests of a dry run: none of them writes.
+READ_ONLY_REQUESTS = {"ESCPOS_SV", "PROTVER", "DATAAVAIL", "UPGINFO", "CAN", "GSI", "GSIFF",
+                      "FWREL"}
 
 
 class Fleet:
+    PLAYBOOK_TIMEOUT = 300
+
     def __init__(self, args, work, boards):
         self.args = args
         self.work = work
@@ -137,7 +142,7 @@ class Fleet:
                                       prnupgrade_max_fail_percentage=0))] + list(extra)
         start = time.monotonic()
         done = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              text=True, env=self.ansible_env, timeout=300)
+                              text=True, env=self.ansible_env, timeout=self.PLAYBOOK_TIMEOUT)
         took = time.monotonic() - start
         self.timings.append((name, took))
         with open(os.path.join(self.work, "%s.out" % name), "w") as f:
@@ -215,11 +220,75 @@ def refused_files(fleet):
         untouched(fleet, BOARDS)
 
 
+# Debian's chromium, headless, with nothing of its own going out.
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                  "--no-first-run", "--disable-background-networking",
+                  "--disable-component-update", "--disable-sync"]
+
+
+def report_renders(fleet, name, rows, kinds):
+    """report.html of a run: self-contained, and in a real browser it renders
+    without script errors and shows the summary's counts."""
+    path = os.path.join(fleet.work, "results", name, "report.html")
+    check(os.path.exists(path), "no report.html of the run %s" % name)
+    with open(path) as f:
+        html = f.read()
+    outside = re.findall(r"""(?:src|href)\s*=\s*["'](?!#)([^"']*)""", html)
+    check(all(link.endswith("/data.log") and "://" not in link for link in outside),
+          "report.html of %s reaches out: %s" % (name, outside))
+    for link in set(outside):
+        check(os.path.exists(os.path.join(os.path.dirname(path), link)), "no %s" % link)
+    chromium = shutil.which("chromium")
+    if chromium is None:
+        print("report.html of %s not opened in a browser: chromium is not installed "
+              "(scripts/install-deps.sh installs it)" % name)
+        return
+    profile = tempfile.mkdtemp(dir=fleet.work, prefix="chromium-")
+    try:
+        done = subprocess.run([chromium] + CHROMIUM_FLAGS + [
+            "--user-data-dir=" + profile, "--enable-logging=stderr", "--v=0", "--dump-dom",
+            "file://" + path], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+            timeout=120)
+    except (OSError, subprocess.TimeoutExpired) as err:
+        print("report.html of %s not opened in a browser: chromium cannot run (%s)" % (name, err))
+        return
+    if "<table" not in done.stdout:
+        last = (done.stderr.strip().splitlines() or ["exit code %d" % done.returncode])[-1]
+        print("report.html of %s not opened in a browser: chromium cannot run (%s)" % (name, last))
+        return
+    errors = [line for line in done.stderr.splitlines() if "CONSOLE" in line or "Uncaught" in line]
+    check(not errors, "report.html of %s: script errors: %s" % (name, errors))
+    for kind in kinds:
+        wanted = sum(1 for r in rows if (
+            r["result"] if r["result"] in kinds else
+            kinds[1] if r["exit_code"] not in (None, 0) else kinds[-1]) == kind)
+        shown = re.search(r'id="total-%s">(\d+)<' % kind.replace(" ", "-"), done.stdout)
+        check(shown and int(shown.group(1)) == wanted,
+              "report.html of %s shows %s %s, the summary %d" % (
+                  name, kind, shown.group(1) if shown else "nothing", wanted))
+
+
 def check_mode(fleet):
     code, out, rows = fleet.playbook("check", fleet.package, "--check", waves=[4])
     check(code == 0, "check mode failed:\n" + out)
-    check(len(rows) == 5 and all(r["result"] == "would upgrade" for r in rows),
-          "check mode rows: %s" % rows)
+    # Each printer was asked with --dry-run: the failing one would fail.
+    results = {(r["board"], r["link"]): (r["result"], r["exit_code"]) for r in rows}
+    check(len(rows) == 5 and results.pop(("board2", "usb")) == ("would fail", FAILING_CODE) and
+          set(results.values()) == {("would upgrade", None)}, "check mode rows: %s" % rows)
+    with open(os.path.join(fleet.work, "results", "check", "inventory.json")) as f:
+        inventory = {(r["board"], r["link"]): r for r in json.load(f)}
+    failing = inventory.pop(("board2", "usb"))
+    check(failing["mode"] is None and failing["stopped_at"] == "upgrade information",
+          "inventory of the failing printer: %s" % failing)
+    check(len(inventory) == 4 and all(
+        (r["mode"], r["identity"], r["release"], r["fits"], r["would_upgrade"]) ==
+        ("U1", "%d/%d/0" % (FAMILY, MODEL), "1.00", True, True) for r in inventory.values()),
+        "inventory: %s" % inventory)
+    report_renders(fleet, "check", rows, ["would upgrade", "would fail", "current", "not done"])
+    with open(os.path.join(fleet.work, "results", "check", "inventory.txt")) as f:
+        text = f.read()
+    check(re.search(r"^board1\s+usb 0AE7\|0E15\|PR11\s+U1\s+3/5/0\s+1\.00\s+yes\s+yes\s+0$",
+                    text, re.M), "inventory text:\n" + text)
     check("fw.psw: firmware package release 124 for family 3, model 5" in out,
           "check mode shows no file check")
     for board in fleet.boards:
@@ -228,7 +297,8 @@ def check_mode(fleet):
     for (board, kind), report in fleet.stop_all().items():
         check("banks" not in report, "check mode: %s %s got banks:\n%s" % (board, kind, report))
         if kind == "eth":
-            check(re.search(r"^prnsim: requests\s*$", report, re.M),
+            asked = re.search(r"^prnsim: requests(.*)$", report, re.M)
+            check(asked and set(asked.group(1).split()) <= READ_ONLY_REQUESTS,
                   "check mode: %s got requests:\n%s" % (board, report))
 
 
@@ -238,7 +308,9 @@ def rollout_stops(fleet):
     results = {(r["board"], r["link"]): r for r in rows}
     for key in [("board1", "usb"), ("board2", "eth")]:
         check(results[key]["result"] == "upgraded" and results[key]["exit_code"] == 0 and
-              results[key]["exit_text"] == "Operation Completed", "%s: %s" % (key, results[key]))
+              results[key]["exit_text"] == "Operation Completed" and
+              (results[key]["release_before"], results[key]["release_after"]) == ("1.00", "1.24"),
+              "%s: %s" % (key, results[key]))
     failing = results[("board2", "usb")]
     check(failing["result"] == "failed" and failing["exit_code"] == FAILING_CODE and
           failing["exit_text"] == FAILING_TEXT, "failing printer: %s" % failing)
@@ -246,6 +318,7 @@ def rollout_stops(fleet):
     for board in ["board3", "board4"]:
         check([r["result"] for r in rows_of(rows, board)] == ["not done"], "%s was run" % board)
     untouched(fleet, ["board3", "board4"])
+    report_renders(fleet, "first", rows, ["upgraded", "failed", "current", "not done"])
     with open(os.path.join(fleet.work, "results", "first", "summary.txt")) as f:
         text = f.read()
     line = r"^board2\s+usb 0AE7\|0E15\|PR21\s+failed\s+%d\s+%s\s+\d+\.\d s$" % (

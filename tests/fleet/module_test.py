@@ -39,6 +39,24 @@ class RunTest(unittest.TestCase):
             self.assertEqual((code, printer_upgrade.last_line(text)), (15, "Device not found"))
 
 
+class DryRunTest(unittest.TestCase):
+    def test_only_a_program_that_refuses_a_dry_run_of_a_list_is_asked(self):
+        # An older prnupgrade takes --dry-run for nothing: asked about a
+        # printer, it would upgrade it.
+        class Module:
+            pass
+        with tempfile.TemporaryDirectory() as work:
+            program = os.path.join(work, "prnupgrade")
+            module = Module()
+            module.params = dict(prnupgrade=program, work_dir=work)
+            for code, text, asked in [(0, "LIST USB DEVICES:", False), (13, "warning", False),
+                                      (13, "--dry-run takes -f with a firmware package", True)]:
+                with open(program, "w") as f:
+                    f.write("#!/bin/sh\necho '%s' >&2\nexit %d\n" % (text, code))
+                os.chmod(program, 0o755)
+                self.assertEqual(printer_upgrade.has_dry_run(module, dict(os.environ)), asked)
+
+
 class VerifyTest(unittest.TestCase):
     def test_verify_is_passed_by_default_and_exit_19_is_its_own_result(self):
         with tempfile.TemporaryDirectory() as work:

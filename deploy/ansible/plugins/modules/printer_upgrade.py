@@ -18,8 +18,12 @@ description:
     upgrade fails does not stop the others.
   - With O(verify) an upgrade counts as done only when the printer confirmed it
     (C(prnupgrade --verify)); exit code 19 is the result C(not verified).
-  - In check mode the printers are listed with what would happen; nothing is sent to any
-    printer and the record is not written.
+  - In check mode the printers are listed with what would happen; nothing that changes a
+    printer is sent and the record is not written. Where the board's prnupgrade has
+    C(--dry-run), each printer is asked with C(--dry-run --json) (upgrade mode, identity,
+    release, whether the file fits) and the answer is returned as its C(inventory).
+  - Around each upgrade the printer's release is read with C(--dry-run --json), before and
+    after, where the board's prnupgrade has it.
 options:
   prnupgrade:
     description: The prnupgrade program.
@@ -83,6 +87,12 @@ printers:
     exit_code: {description: The exit code, null when not run or stopped, type: int}
     exit_text: {description: The last line prnupgrade printed, type: str}
     duration: {description: Seconds the run took, type: float}
+    release_before: {description: "The printer's release before the run (C(--dry-run)), or null", type: str}
+    release_after: {description: "The printer's release after the run (C(--dry-run)), or null", type: str}
+    inventory:
+      description: "Check mode: what C(--dry-run --json) found (mode, identity, release, fits,
+        would_upgrade, exit_code, stopped_at), or null when the printer was not asked"
+      type: dict
 failed_count:
   description: Printers whose upgrade failed or was not verified.
   type: int
@@ -108,6 +118,8 @@ NETWORK_PORT = 9100
 NOT_VERIFIED_CODE = 19
 # Bounds what is kept of a program's output: a printer's answers end up in it.
 OUTPUT_LIMIT = 64 * 1024
+# Asking an upgraded printer for its release while it restarts.
+AFTER_TRIES, AFTER_PAUSE_S = 3, 2
 
 
 def printer_key(link, device):
@@ -147,11 +159,13 @@ def save_record(path, printers):
         raise
 
 
-def run(argv, cwd, env, timeout):
-    """Runs one prnupgrade; returns (exit code or None, output, seconds)."""
+def run(argv, cwd, env, timeout, merge=True):
+    """Runs one prnupgrade; returns (exit code or None, output, seconds).
+    Without merge the output is standard output alone."""
     start = time.monotonic()
     proc = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT if merge else subprocess.DEVNULL,
                             start_new_session=True)
     try:
         out, _ = proc.communicate(timeout=timeout)
@@ -207,6 +221,65 @@ def upgrade_one(module, env, link, device):
     return code, exit_text, seconds
 
 
+def has_dry_run(module, env):
+    """Whether the board's prnupgrade knows --dry-run. It refuses a dry run of
+    a device list (13); an older one ignores the word and lists the bus, which
+    only reads."""
+    code, text, _ = run([module.params["prnupgrade"], "--dry-run", "--usbdevlist"],
+                        module.params["work_dir"], env, 60)
+    return code == 13 and "--dry-run takes" in text
+
+
+def inventory_of(report):
+    printer = report.get("printer") or {}
+    identity = printer.get("identity")
+    return dict(
+        mode=printer.get("upgrade_mode"),
+        identity=("%s/%s/%s" % (identity["family"], identity["model"], identity["customization"])
+                  if identity else None),
+        release=printer.get("release"),
+        fits=report.get("fits"),
+        would_upgrade=report.get("would_upgrade"),
+        release_comparison=report.get("release_comparison"),
+        exit_code=report.get("exit_code"),
+        exit_text=report.get("exit_text"),
+        stopped_at=report.get("stopped_at"),
+    )
+
+
+def dry_run_one(module, env, link, device):
+    """What --dry-run --json tells of one printer, or an entry with the error."""
+    p = module.params
+    argv = [p["prnupgrade"], "-f", p["file"], "-t", link, "-d", device, "--dry-run", "--json"]
+    if p["components"] is not None:
+        argv += ["-c", str(p["components"])]
+    if p["time_multiplier"] is not None:
+        argv += ["-m", str(p["time_multiplier"])]
+    code, text, _ = run(argv, p["work_dir"], env, p["timeout"], merge=False)
+    try:
+        report = json.loads(text)
+        if not isinstance(report, dict) or report.get("schema_version") != 1:
+            raise ValueError("schema %r" % (report.get("schema_version")
+                                            if isinstance(report, dict) else None))
+    except ValueError as err:
+        entry = inventory_of({})
+        entry.update(exit_code=code, exit_text="no dry-run report (%s)" % err)
+        return entry
+    return inventory_of(report)
+
+
+def release_after(module, env, link, device, upgraded):
+    """The release once the run is over; a printer that was just upgraded may
+    still be restarting, so it is asked a few times."""
+    for attempt in range(AFTER_TRIES if upgraded else 1):
+        if attempt:
+            time.sleep(AFTER_PAUSE_S)
+        release = dry_run_one(module, env, link, device)["release"]
+        if release is not None:
+            return release
+    return None
+
+
 def result_of(code):
     if code == 0:
         return "upgraded"
@@ -256,15 +329,32 @@ def main():
 
     printers = []
     changed = False
+    dry = bool(targets) and os.path.exists(p["file"]) and has_dry_run(module, env)
+    if targets and not dry:
+        notes.append("no --dry-run here: printers not asked for their release")
     for link, device in targets:
         key = printer_key(link, device)
-        entry = dict(device=device, link=link, exit_code=None, exit_text="", duration=0.0)
+        entry = dict(device=device, link=link, exit_code=None, exit_text="", duration=0.0,
+                     release_before=None, release_after=None, inventory=None)
         if record.get(key, {}).get("release") == p["release"]:
             entry["result"] = "current"
+            if module.check_mode and dry:
+                entry["inventory"] = dry_run_one(module, env, link, device)
+                entry["release_before"] = entry["release_after"] = entry["inventory"]["release"]
         elif module.check_mode:
             entry["result"] = "would upgrade"
+            if dry:
+                entry["inventory"] = dry_run_one(module, env, link, device)
+                entry["release_before"] = entry["inventory"]["release"]
+                if entry["inventory"]["exit_code"] != 0:
+                    entry.update(result="would fail", exit_code=entry["inventory"]["exit_code"],
+                                 exit_text=entry["inventory"]["exit_text"] or "")
         else:
+            if dry:
+                entry["release_before"] = dry_run_one(module, env, link, device)["release"]
             code, exit_text, seconds = upgrade_one(module, env, link, device)
+            if dry:
+                entry["release_after"] = release_after(module, env, link, device, code == 0)
             entry.update(exit_code=code, exit_text=exit_text, duration=seconds)
             entry["result"] = result_of(code)
             if code == 0:

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""The rollout measured over real SSH (a script, not a CI test).
+
+N simulated boards on this machine, each an sshd of its own on a loopback
+port, each with a printer on its own emulated USB bus and every fifth board
+a network printer on loopback too. Ansible reaches them over SSH as it
+reaches real boards (key login, pipelining on). Measures the rollout at the
+given fork counts and a run with every printer current (the controller's own
+work per board), and prints the table of deploy/ansible/README.md.
+
+    tests/fleet/ssh_fleet.py --boards 20 --forks 10 50 --prnupgrade build/app/prnupgrade \\
+        --prninfo build/info/prninfo --prnsim build/sim/prnsim \\
+        --prnmkfile build/sim/mkfile/prnmkfile --collection deploy/ansible
+
+Needs openssh-server (sshd) and runs as root (the boards log in as root).
+"""
+
+import argparse
+import json
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import fleet_test  # noqa: E402  (the simulated boards and printers)
+
+SSHD = "/usr/sbin/sshd"
+FIRST_PORT = 42200
+WAVES = [1, 10, "25%"]
+
+
+def waves_of(boards):
+    """Board counts of the waves [1, 10, 25%] as Ansible cuts them."""
+    sizes, left, quarter = [], boards, max(1, boards // 4)
+    for size in [1, 10]:
+        if left > 0:
+            sizes.append(min(size, left))
+            left -= sizes[-1]
+    while left > 0:
+        sizes.append(min(quarter, left))
+        left -= sizes[-1]
+    return sizes
+
+
+def rounds(boards, forks):
+    return sum(math.ceil(b / forks) for b in waves_of(boards))
+
+
+class SshFleet(fleet_test.Fleet):
+    PLAYBOOK_TIMEOUT = 3600
+
+    def start_sshd(self):
+        keys = os.path.join(self.work, "ssh")
+        os.makedirs(keys)
+        self.key = os.path.join(keys, "client")
+        for name in ["host", "client"]:
+            subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f",
+                            os.path.join(keys, name)], check=True)
+        shutil.copy(self.key + ".pub", os.path.join(keys, "authorized_keys"))
+        os.makedirs("/run/sshd", exist_ok=True)
+        self.ports, self.sshds = {}, []
+        for i, board in enumerate(self.boards):
+            port = FIRST_PORT + i
+            config = os.path.join(keys, "sshd-%s.conf" % board)
+            with open(config, "w") as f:
+                f.write("Port %d\nListenAddress 127.0.0.1\nHostKey %s\nPidFile none\n"
+                        "AuthorizedKeysFile %s\nPermitRootLogin prohibit-password\n"
+                        "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                        "UsePAM no\nStrictModes no\nMaxStartups 100\nMaxSessions 100\n"
+                        "Subsystem sftp internal-sftp\n" % (
+                            port, os.path.join(keys, "host"),
+                            os.path.join(keys, "authorized_keys")))
+            self.sshds.append(subprocess.Popen([SSHD, "-D", "-e", "-f", config],
+                                               stdout=subprocess.DEVNULL,
+                                               stderr=subprocess.DEVNULL))
+            self.ports[board] = port
+        time.sleep(1)
+
+    def stop_sshd(self):
+        for proc in self.sshds:
+            proc.terminate()
+            proc.wait(timeout=10)
+
+    def write_inventory(self):
+        super().write_inventory()
+        path = os.path.join(self.work, "inventory.yml")
+        with open(path) as f:
+            inventory = json.load(f)
+        for board, host in inventory["all"]["children"]["printer_boards"]["hosts"].items():
+            host.update(
+                ansible_connection="ssh", ansible_host="127.0.0.1",
+                ansible_port=self.ports[board], ansible_user="root",
+                ansible_ssh_private_key_file=self.key,
+                ansible_ssh_common_args="-o StrictHostKeyChecking=no "
+                                        "-o UserKnownHostsFile=/dev/null -o LogLevel=ERROR")
+        with open(path, "w") as f:
+            json.dump(inventory, f, indent=1)
+
+    def fresh(self):
+        """Printers back at their old release, records gone."""
+        self.stop_all()
+        for board in self.boards:
+            shutil.rmtree(os.path.join(self.board_dir(board), "state"), ignore_errors=True)
+        self.start_all()
+        self.write_inventory()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile", "collection"]:
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--boards", type=int, default=20)
+    parser.add_argument("--forks", type=int, nargs="+", default=[10, 50])
+    parser.add_argument("--keep", action="store_true")
+    parser.add_argument("--no-current", action="store_true",
+                        help="leave out the runs with every printer current")
+    args = parser.parse_args()
+    args.packages = None
+    for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile"]:
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    boards = {"board%02d" % (i + 1): (False, i % 5 == 4) for i in range(args.boards)}
+    work = tempfile.mkdtemp(prefix="sshfleet-")
+    fleet = SshFleet(args, work, boards)
+    results = []
+    try:
+        fleet.setup()
+        fleet.start_sshd()
+        for forks in args.forks:
+            fleet.fresh()
+            name = "rollout-f%d" % forks
+            code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks), waves=WAVES)
+            fleet_test.check(code == 0 and all(r["result"] == "upgraded" for r in rows),
+                             "%s failed:\n%s" % (name, out[-3000:]))
+            results.append((name, forks, fleet.timings[-1][1]))
+            if args.no_current:
+                continue
+            name = "current-f%d" % forks
+            code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks), waves=WAVES)
+            fleet_test.check(code == 0 and all(r["result"] == "current" for r in rows),
+                             "%s failed:\n%s" % (name, out[-3000:]))
+            results.append((name, forks, fleet.timings[-1][1]))
+    finally:
+        fleet.stop_all()
+        fleet.stop_sshd()
+        if not args.keep:
+            shutil.rmtree(work, ignore_errors=True)
+    printers = len(boards) + sum(1 for _, network in boards.values() if network)
+    print("%d boards, %d printers, waves %s" % (len(boards), printers, waves_of(len(boards))))
+    print("| run | forks | rounds | wall time | per round |")
+    print("|---|---|---|---|---|")
+    for name, forks, took in results:
+        n = rounds(len(boards), forks)
+        print("| %s | %d | %d | %.1f s | %.1f s |" % (name, forks, n, took, took / n))
+
+
+if __name__ == "__main__":
+    main()
