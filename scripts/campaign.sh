@@ -9,7 +9,7 @@
 #   scripts/campaign.sh --verify ...         prnupgrade runs with --verify
 #   scripts/campaign.sh --sanitizer ...      the sanitizer build (build-asan)
 #   scripts/campaign.sh --build DIR ...      another build folder
-# Other words go to tests/campaign/campaign.py (--jobs, --keep DIR,
+# Other words go to scripts/campaign.py (--jobs, --keep DIR,
 # --regressions FILE, --show). Exit status 1 on any violation.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,4 +31,4 @@ if [ "$build" = build-asan ] || grep -q 'PRN_SANITIZE:BOOL=ON' "$build/CMakeCach
   export ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
-exec python3 tests/campaign/campaign.py --build "$build" "${args[@]}"
+exec python3 scripts/campaign.py --build "$build" "${args[@]}"

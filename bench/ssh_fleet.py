@@ -25,7 +25,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fleet"))
 import fleet_test  # noqa: E402  (the simulated boards and printers)
 
 SSHD = "/usr/sbin/sshd"
