@@ -122,17 +122,17 @@ def draw_fault(rng, t, in_bytes):
         out = rng.random() < 0.3
         what = rng.choice(["drop", "flip", "lose", "stall"])
         where = rng.randrange(0, 200) if out else rng.randrange(0, in_bytes)
-        spec = f"{'out' if out else 'in'}:{what}:{where}"
+        fault = f"{'out' if out else 'in'}:{what}:{where}"
         if what == "flip":
-            spec += f":{rng.randrange(8)}"
+            fault += f":{rng.randrange(8)}"
         elif what == "lose":
-            spec += f":{rng.choice([1, 2, 7, 100, 5000])}"
+            fault += f":{rng.choice([1, 2, 7, 100, 5000])}"
         elif what == "stall":
             ms = rng.choice([300, 1500, 4000, 12000])
-            spec += f":{ms}"
+            fault += f":{ms}"
             f["stall"] = ms / 1000.0
-        f["name"] = f"line:{spec.split(':')[0]}:{what}"
-        f["sim"] = ["--line-fault", spec]
+        f["name"] = f"line:{fault.split(':')[0]}:{what}"
+        f["sim"] = ["--line-fault", fault]
         f["slow"] = what in ("drop", "lose", "stall") or link == "pty"
     elif kind == "answer":
         choice = rng.choice(["garbage", "silent", "delay", "upginfo", "protver"])

@@ -18,16 +18,16 @@ bool Number(const std::string& text, unsigned long long max, unsigned long long&
 
 }  // namespace
 
-bool LineFaults::Add(const std::string& spec, std::string& error) {
+bool LineFaults::Add(const std::string& word, std::string& error) {
     std::vector<std::string> parts;
-    std::stringstream in(spec);
+    std::stringstream in(word);
     for (std::string part; std::getline(in, part, ':');) parts.push_back(part);
     Fault f{IN, Kind::Drop, 0, 0};
     if (!parts.empty() && (parts[0] == "in" || parts[0] == "out")) {
         f.direction = parts[0] == "in" ? IN : OUT;
         parts.erase(parts.begin());
     }
-    error = "--line-fault needs [in:|out:]drop:N, flip:N[:BIT], lose:N:K or stall:N:MS: " + spec;
+    error = "--line-fault needs [in:|out:]drop:N, flip:N[:BIT], lose:N:K or stall:N:MS: " + word;
     if (parts.size() < 2 || parts.size() > 3) return false;
     const std::string& kind = parts[0];
     unsigned long long at = 0;

@@ -25,7 +25,7 @@ class LineFaults {
     };
 
     // "[in:|out:]KIND:N[:ARG]"; false with a reason.
-    bool Add(const std::string& spec, std::string& error);
+    bool Add(const std::string& word, std::string& error);
     bool Empty() const;
 
     // Applies the faults to length bytes going in direction and returns the

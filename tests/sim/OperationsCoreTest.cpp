@@ -174,7 +174,7 @@ TEST(LineFaults, BytesFlippedLostDroppedAndStalledByTheirPosition) {
     // The identification request 1D 49 01 is answered with 12; 1D 49 03 with the release.
     const std::string GSI = "\x1d\x49\x01";
     struct Row {
-        const char* spec;
+        const char* fault;
         std::string answers;  // to three identification requests
     } rows[] = {
         {"flip:4:1", B("\x12\x12")},          // the second request becomes 1D 4B 01
@@ -184,23 +184,23 @@ TEST(LineFaults, BytesFlippedLostDroppedAndStalledByTheirPosition) {
         {"drop:5", B("\x12\x12")},  // the second request's last byte goes with the connection
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.spec);
+        SCOPED_TRACE(row.fault);
         PrinterCore core;
         auto faults = std::make_shared<LineFaults>();
         std::string error;
-        ASSERT_TRUE(faults->Add(row.spec, error)) << error;
+        ASSERT_TRUE(faults->Add(row.fault, error)) << error;
         core.SetLineFaults(faults);
         std::string got;
         for (int i = 0; i < 3; ++i) got += Ask(core, GSI);
         EXPECT_EQ(got, row.answers);
-        EXPECT_EQ(core.TakeCloseRequest(), std::string(row.spec) == "drop:5");
+        EXPECT_EQ(core.TakeCloseRequest(), std::string(row.fault) == "drop:5");
     }
     // A stall holds the answers back (in: the printer's, out: what is on its way).
-    for (const char* spec : {"stall:3:150", "out:stall:1:150"}) {
+    for (const char* fault : {"stall:3:150", "out:stall:1:150"}) {
         PrinterCore core;
         auto faults = std::make_shared<LineFaults>();
         std::string error;
-        ASSERT_TRUE(faults->Add(spec, error)) << error;
+        ASSERT_TRUE(faults->Add(fault, error)) << error;
         core.SetLineFaults(faults);
         EXPECT_EQ(Ask(core, GSI), "\x12");
         EXPECT_EQ(Ask(core, GSI), "");
@@ -210,6 +210,6 @@ TEST(LineFaults, BytesFlippedLostDroppedAndStalledByTheirPosition) {
     }
     LineFaults bad;
     std::string error;
-    for (const char* spec : {"flip:1:8", "lose:3", "drop:0", "stall:1", "up:drop:3", "x:1"})
-        EXPECT_FALSE(bad.Add(spec, error)) << spec;
+    for (const char* fault : {"flip:1:8", "lose:3", "drop:0", "stall:1", "up:drop:3", "x:1"})
+        EXPECT_FALSE(bad.Add(fault, error)) << fault;
 }
