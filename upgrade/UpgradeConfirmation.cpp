@@ -52,6 +52,13 @@ std::string UpgradePrinter::Look(CComPort& port, PSWFile& psw) {
 bool UpgradePrinter::ConfirmUpgrade(CComPort& port, PSWFile& psw, std::string& failure) {
     failure.clear();
     if (!confirmation_.firmwareSent) {
+        // A mask that keeps only the main modules drops the firmware entry
+        // too: asked for, never written, so the run did not do what it was told.
+        if (FirmwareEnabled() && psw.GetHeaderBin() != nullptr) {
+            failure = "Upgrade not verified: the component mask " + std::to_string(iComponentMask) +
+                      " asks for the firmware, but none was written with it";
+            return false;
+        }
         // Each module was taken with the printer's own verdict.
         Log::WriteLog(FN, "No firmware written: the module verdicts confirm the upgrade");
         return true;

@@ -41,6 +41,10 @@ const std::vector<Row> kVerify = {
     Verify("U1 same release accepted", "eth", "U1", {"--release", SAME}, true, 0, {"Programming answer: 0xaa", "verified"}),
     Verify("U1 same release silent", "eth", "U1", {"--release", SAME, "--fail", "program:silent"}, true, 19,
            {"No programming answer on the network link", "already carried release 1.23"}),
+    // A mask that keeps only the main modules writes no firmware, although it asks for it.
+    {"U1 mask 3 writes no firmware", {"eth"}, {"--mode", "U1", "--restart-ms", "0", "--package", "@v3.psw"},
+     {"-f", "@v3.psw", "-m", "0", "-v", "-lv", "-c", "3", "--verify"}, 19,
+     {"Upgrade not verified: the component mask 3 asks for the firmware, but none was written"}, {}},
     // U5 never answers its last data bank.
     Verify("U5 last data bank unanswered", "eth", "U5", {}, true, 19,
            {"Upgrade not verified: the printer reports release 1.23, but no answer confirms the "
