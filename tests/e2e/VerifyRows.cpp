@@ -1,6 +1,7 @@
 // "--verify": a download counts as done only when the printer confirms it;
-// without the option the same runs end as they always have. The serial line
-// only where no restart is awaited: it loses what is unread when reopened.
+// without the option the same runs end as they always have. No serial rows:
+// the check reopens the line after the restart, and the pseudo-terminal loses
+// what is unread when it is reopened.
 #include "tests/e2e/EndToEnd.h"
 
 namespace {
@@ -31,7 +32,7 @@ const std::vector<Row> kVerify = {
            {"Upgrade not verified: the printer reports release 1.00, the package holds 1.23",
             "OPERATION FAILURE", "Upgrade not verified\n"}),
     // Same release and no answer: nothing can confirm the image.
-    Verify("U3 same release without answer", "ser", "U3", {"--release", SAME}, true, 19,
+    Verify("U3 same release without answer", "eth", "U3", {"--release", SAME}, true, 19,
            {"Upgrade not verified: the printer already carried release 1.23 and no answer"}),
     // U1 on the network takes the programming answer it otherwise leaves: a
     // refusal fails, an acceptance confirms the same release.
