@@ -6,7 +6,8 @@
 # Plants each fault of scripts/mutants.txt (or $MUTANTS) one at a time in a
 # scratch copy of the working tree, rebuilds it incrementally and runs the
 # test programs of the fault's layer, then the end-to-end ones, stopping at the
-# first failing test. Prints "killed", "survived", "not applicable" (the search
+# first failing test (each program cut in $MUTATE_SHARDS parts, default 4,
+# run side by side). Prints "killed", "survived", "not applicable" (the search
 # text is gone) or "does not build" per fault, then the score: killed out of
 # killed + survived. With PATTERN only the faults whose line holds it run.
 #
@@ -72,8 +73,18 @@ nice cmake --build "$build" -j2 >"$scratch/build.log" 2>&1 || {
     exit 1
 }
 
+# One test program, cut in $shards parts run side by side: the end-to-end
+# tests mostly wait for the printer, so the parts share the cores well.
+shards=${MUTATE_SHARDS:-4}
 one_test() {
-    (cd "$build/tests" && timeout "$limit" nice "./test_$1" --gtest_fail_fast >"$scratch/test.log" 2>&1)
+    local part pids=() status=0
+    for ((part = 0; part < shards; part++)); do
+        (cd "$build/tests" && GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$part \
+            timeout "$limit" nice "./test_$1" --gtest_fail_fast >"$scratch/test-$part.log" 2>&1) &
+        pids+=($!)
+    done
+    for part in "${pids[@]}"; do wait "$part" || status=1; done
+    return $status
 }
 
 # Builds and runs the test programs named, one after the other; 0 when all
@@ -109,7 +120,7 @@ EOF
 failed=""
 echo "Checking that the tests pass without a fault"
 if ! run_tests upgrade comm protocol files operations common usb "${E2E[@]}"; then
-    echo "test_$failed fails on the unchanged tree: see $scratch/test.log"
+    echo "test_$failed fails on the unchanged tree: see $scratch/test-*.log"
     exit 1
 fi
 
