@@ -211,12 +211,12 @@ def main():
         code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks),
                                          waves=args.waves)
         after = cpu.usage()
-        fleet_test.check(code == 0 and all(r["result"] == result for r in rows),
-                         "%s failed:\n%s" % (name, out[-3000:]))
         used = {k: after[k] - before[k] for k in after} if after else None
-        results.append((name, forks, fleet.timings[-1][1], used, os.getloadavg()[1]))
         print("%s: %.1f s, CPU %s, load %.1f" % (name, fleet.timings[-1][1], used,
                                                  os.getloadavg()[1]), flush=True)
+        fleet_test.check(code == 0 and all(r["result"] == result for r in rows),
+                         "%s failed:\n%s" % (name, out[-3000:]))
+        results.append((name, forks, fleet.timings[-1][1], used, os.getloadavg()[1]))
 
     try:
         fleet.setup()
