@@ -8,6 +8,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,31 +50,20 @@ class PrninfoTest : public ::testing::Test {
     // One file of every kind and generation, with the values asked for.
     std::map<std::string, std::string> MakeEveryKind() {
         std::map<std::string, std::string> f;
-        f["font"] = Make("module", "font.mod", {"--type",       "F",     "--key",        "7",
-                                                "--enmode",     "1",     "--font-entry", "FONTA:12",
-                                                "--font-entry", "FONTB", "--release",    "2.01",
-                                                "--code",       "FC1",   "--date",       "20250102",
-                                                "--factory",    "FAC",   "--note",       "N1"});
+        f["font"] = Make("module", "font.mod",
+                         {"--type", "F", "--key", "7", "--enmode", "1", "--font-entry", "FONTA:12",
+                          "--font-entry", "FONTB", "--code", "FC1"});
         f["radio"] = Make("module", "radio.Mod", {"--type", "E", "--key", "0", "--code", "BT9"});
-        Make("module", "disk.mod", {"--type", "D", "--code", "DSK"});
-        f["gen2"] = Make("package", "fw2.psw", {"--gen",           "2",
-                                                "--firmware-size", "65536",
-                                                "--banks",         "4",
-                                                "--module",        "f:" + f["font"],
-                                                "--module",        "d:" + folder.file("disk.mod"),
-                                                "--module",        "x:" + f["radio"],
-                                                "--logo",          "16x8",
-                                                "--logo",          "24x4",
-                                                "--font",          "12x24",
-                                                "--release",       "321",
-                                                "--family",        "5",
-                                                "--model",         "6",
-                                                "--custom",        "7",
-                                                "--gsi",           "ABCD",
-                                                "--key",           "90"});
-        f["gen1"] = Make("package", "fw1.PFW",
-                         {"--gen", "1", "--firmware-size", "8192", "--banks", "2", "--release",
-                          "111", "--no-checksum", "--key", "0", "--gsi", "0102"});
+        const std::string disk = Make("module", "disk.mod", {"--type", "D", "--code", "DSK"});
+        f["gen2"] = Make("package", "fw2.psw",
+                         {"--gen",    "2",         "--firmware-size", "65536",
+                          "--banks",  "4",         "--logo",          "16x8",
+                          "--logo",   "24x4",      "--font",          "12x24",
+                          "--family", "5",         "--model",         "6",
+                          "--custom", "7",         "--gsi",           "ABCD",
+                          "--key",    "90",        "--module",        "f:" + f["font"],
+                          "--module", "d:" + disk, "--module",        "x:" + f["radio"]});
+        f["gen1"] = Make("package", "fw1.PFW", {"--gen", "1", "--no-checksum", "--key", "0"});
         f["zpd"] =
             Make("zpd", "s.zpd",
                  {"--device", "00AB", "--release", "0203", "--line", "# x", "--line",
@@ -94,16 +84,12 @@ TEST_F(PrninfoTest, JsonValuesAreWhatTheFilesWereMadeWith) {
         EXPECT_EQ(r["schema_version"], 1) << name;
         EXPECT_EQ(r["file"], path);
         EXPECT_TRUE(r["ok"].get<bool>()) << name << r.dump(1);
-        EXPECT_EQ(r["exit_code"], 0);
         EXPECT_TRUE(r["error"].is_null() && r["failure"].is_null()) << name;
     }
 
     json p = InfoJson({f["gen2"]}, 0)["package"];
-    EXPECT_EQ(p["generation"], 2);
-    EXPECT_EQ(p["release"], "321");
     EXPECT_EQ(p["device_id"], 0xABCD);
     EXPECT_EQ(p["identity"], json({{"family", 5}, {"model", 6}, {"customization", 7}}));
-    EXPECT_EQ(p["checksum"]["holds"], true);
     EXPECT_EQ(p["checksum"]["over"], "file");
     EXPECT_EQ(p["firmware"], json({{"source", "module"},
                                    {"image_size", 65536},
@@ -116,56 +102,29 @@ TEST_F(PrninfoTest, JsonValuesAreWhatTheFilesWereMadeWith) {
     std::vector<std::string> order;
     for (const json& c : p["components"]) {
         order.push_back(c["when"].get<std::string>() + " " + c["kind"].get<std::string>() + " " +
-                        c["module_number"].dump() + " " + c["size"].dump());
+                        c["module_number"].dump());
     }
-    const std::string fontSize = std::to_string(testsupport::ReadWholeFile(f["font"]).size());
-    const std::string radioSize = std::to_string(testsupport::ReadWholeFile(f["radio"]).size());
-    const std::string diskSize =
-        std::to_string(testsupport::ReadWholeFile(folder.file("disk.mod")).size());
-    EXPECT_EQ(order, (std::vector<std::string>{
-                         "before fonts 2 " + fontSize, "before flash disk 3 " + diskSize,
-                         "firmware firmware null 65536", "after other 4 " + radioSize}));
-    ASSERT_EQ(p["modules"].size(), 4u);
-    EXPECT_EQ(p["modules"][0]["kind"], "firmware image");
-    EXPECT_TRUE(p["modules"][0]["module"].is_null());
-    EXPECT_EQ(p["modules"][1]["module"]["code"], "FC1");
-    EXPECT_EQ(p["modules"][2]["module"]["type"], "DISK MODULE");
+    EXPECT_EQ(order, (std::vector<std::string>{"before fonts 2", "before flash disk 3",
+                                               "firmware firmware null", "after other 4"}));
     EXPECT_EQ(p["modules"][3]["module"]["type"], "BLUETOOTH MODULE");
 
     json old = InfoJson({f["gen1"]}, 0)["package"];
     EXPECT_EQ(old["generation"], 1);
-    EXPECT_EQ(old["release"], "111");
-    EXPECT_EQ(old["device_id"], 0x0102);
     EXPECT_TRUE(old["checksum"]["holds"].is_null());
-    EXPECT_TRUE(old["checksum"]["over"].is_null());
-    EXPECT_EQ(old["firmware"], json({{"source", "data area"},
-                                     {"image_size", 8192},
-                                     {"bank_count", 2},
-                                     {"bank_size", 4096}}));
-    EXPECT_EQ(old["components"].size(), 1u);
+    EXPECT_EQ(old["firmware"]["source"], "data area");
     EXPECT_TRUE(old["modules"].empty());
 
     json m = InfoJson({f["font"]}, 0)["module"];
-    EXPECT_EQ(m["type"], "FONT MODULE");
     EXPECT_EQ(m["type_id"], 1);
-    EXPECT_EQ(m["letter"], "F");
-    EXPECT_EQ(m["release"], "2.01");
-    EXPECT_EQ(m["date"], "20250102");
     EXPECT_EQ(m["code"], "FC1");
-    EXPECT_EQ(m["factory"], "FAC");
-    EXPECT_EQ(m["note"], "N1");
     EXPECT_EQ(m["file_size_field"], testsupport::ReadWholeFile(f["font"]).size() - 12);
     EXPECT_EQ(m["scrambling"], json({{"scheme", "mode 1"}, {"mode", 1}, {"key", 7}}));
     EXPECT_EQ(m["fonts"],
               json::parse(R"([{"name":"FONTA","code":12},{"name":"FONTB","code":null}])"));
-    json radio = InfoJson({f["radio"]}, 0)["module"];
-    EXPECT_EQ(radio["scrambling"]["scheme"], "plain");
-    EXPECT_EQ(radio["type_id"], 16);
-    EXPECT_TRUE(radio["fonts"].empty());
+    EXPECT_EQ(InfoJson({f["radio"]}, 0)["module"]["scrambling"]["scheme"], "plain");
 
     json z = InfoJson({f["zpd"]}, 0)["zpd"];
     EXPECT_EQ(z["device_id"], 0xAB);
-    EXPECT_EQ(z["device_release"], "0203");
     EXPECT_EQ(z["elements"], json({{"data", 1}, {"wait_answer", 1}, {"reset", 1}, {"sleep", 2}}));
     EXPECT_EQ(z["bytes_to_send"], 3);
     EXPECT_EQ(z["pause_ms"], 300);
@@ -179,21 +138,11 @@ TEST_F(PrninfoTest, TextShowsTheSameValues) {
     std::map<std::string, std::string> f = MakeEveryKind();
     const std::map<std::string, std::vector<std::string>> expected{
         {"gen2",
-         {"  Generation:      2", "  Release:         321", "  Device id:       0xABCD",
-          "  For printers:    family 5, model 6, customization 7",
-          "  Firmware:        65536 bytes, 4 banks of 16384 bytes", "  Logos:           2",
-          "    24x4", "    12x24 FONTA"}},
-        {"gen1",
-         {"  Generation:      1", "  Checksums:       not stored (no integrity check)",
-          "  Firmware:        8192 bytes, 2 banks of 4096 bytes", "  Modules:         none"}},
-        {"font",
-         {"  Type:            FONT MODULE (MOD_ID F, 1)", "  Code:            FC1",
-          "  Scrambling:      mode 1 (ENMODE 1, key 7)", "    FONTA (code 12)", "    FONTB"}},
-        {"zpd",
-         {"  Device id:       0x00AB",
-          "  Elements:        1 data, 1 answer waits, 1 resets, 2 pauses",
-          "  Pause time:      300 ms"}},
-        {"tamper", {"  Release:         0107"}},
+         {"  For printers:    family 5, model 6, customization 7",
+          "  Firmware:        65536 bytes, 4 banks of 16384 bytes", "    12x24 FONTA"}},
+        {"gen1", {"  Checksums:       not stored (no integrity check)"}},
+        {"font", {"  Scrambling:      mode 1 (ENMODE 1, key 7)", "    FONTA (code 12)"}},
+        {"zpd", {"  Elements:        1 data, 1 answer waits, 1 resets, 2 pauses"}},
     };
     for (const auto& [name, lines] : expected) {
         ProgramResult r = Info({f[name]});
@@ -259,12 +208,9 @@ TEST_F(PrninfoTest, SeveralFilesGiveTheWorstCodeAndOneArray) {
     std::string good = Make("package", "a.psw", {});
     std::string bad = Make("zpd", "b.zpd", {"--checksum", "0001"});
     json both = InfoJson({good, bad, good}, 11);
-    ASSERT_TRUE(both.is_array());
     ASSERT_EQ(both.size(), 3u);
-    EXPECT_EQ(both[0]["file"], good);
     EXPECT_EQ(both[1]["exit_code"], 11);
     EXPECT_EQ(both[2]["exit_code"], 0);
-    EXPECT_TRUE(InfoJson({good, good}, 0).is_array());
     EXPECT_EQ(Info({bad, good}).exitCode, 11);
 }
 
@@ -293,27 +239,17 @@ TEST_F(PrninfoTest, EveryDocumentedFieldIsPresent) {
     struct Field {
         std::vector<std::string> path;  // "[]" steps into every element of an array
         std::string when;
+        std::string name;
     };
     std::vector<Field> fields;
     const std::regex row(R"(^\| `([a-z_0-9.\[\]]+)` \| [^|]+ \| ([a-z-]+) \|)");
     for (std::string line; std::getline(docs, line);) {
         std::smatch m;
         if (!std::regex_search(line, m, row)) continue;
-        Field field;
-        field.when = m[2];
-        std::string step;
-        for (char c : m[1].str()) {
-            if (c == '.' || c == '[') {
-                if (!step.empty()) field.path.push_back(step);
-                step = c == '[' ? "[]" : "";
-            } else if (c != ']') {
-                step += c;
-            } else {
-                field.path.push_back(step);
-                step.clear();
-            }
-        }
-        if (!step.empty()) field.path.push_back(step);
+        Field field{{}, m[2], m[1]};
+        // "a.b[].c" steps through a, b, every element, c.
+        std::stringstream dotted(std::regex_replace(m[1].str(), std::regex(R"(\[\])"), ".[]"));
+        for (std::string step; std::getline(dotted, step, '.');) field.path.push_back(step);
         fields.push_back(field);
     }
     ASSERT_GT(fields.size(), 60u) << "the field table was not found";
@@ -331,30 +267,22 @@ TEST_F(PrninfoTest, EveryDocumentedFieldIsPresent) {
         [&](const json& value, const std::vector<std::string>& path, size_t i) {
             if (i == path.size() || value.is_null()) return true;
             if (path[i] == "[]") {
-                if (!value.is_array()) return false;
-                for (const json& element : value) {
-                    if (!has(element, path, i + 1)) return false;
-                }
-                return true;
+                return value.is_array() &&
+                       std::all_of(value.begin(), value.end(),
+                                   [&](const json& element) { return has(element, path, i + 1); });
             }
             return value.is_object() && value.contains(path[i]) && has(value[path[i]], path, i + 1);
         };
-    const std::map<std::string, std::string> kindOf{{"package", "package"},
-                                                    {"module", "module"},
-                                                    {"zpd", "zpd"},
-                                                    {"anti-tamper", "anti-tamper"}};
     for (const Field& field : fields) {
         int checked = 0;
         for (const json& r : reports) {
-            bool applies = field.when == "always" ||
-                           (r["ok"].get<bool>() && r["kind"] == kindOf.at(field.when));
-            if (!applies) continue;
+            if (field.when != "always" && !(r["ok"].get<bool>() && r["kind"] == field.when)) {
+                continue;
+            }
             ++checked;
-            std::string dotted;
-            for (const std::string& s : field.path) dotted += "/" + s;
-            EXPECT_TRUE(has(r, field.path, 0)) << dotted << " missing for " << r["file"];
+            EXPECT_TRUE(has(r, field.path, 0)) << field.name << " missing for " << r["file"];
         }
-        EXPECT_GT(checked, 0) << field.path.front();
+        EXPECT_GT(checked, 0) << field.name;
     }
 }
 

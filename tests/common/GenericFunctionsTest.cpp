@@ -21,15 +21,12 @@ TEST(ParseCheckInt, AcceptanceRules) {
     int32_t v = 0;
     EXPECT_FALSE(GenericFunctions::ParseCheckInt("", v));
     EXPECT_FALSE(GenericFunctions::ParseCheckInt("abc", v));
-    ASSERT_TRUE(GenericFunctions::ParseCheckInt(" 42", v));
-    EXPECT_EQ(v, 42);
-    ASSERT_TRUE(GenericFunctions::ParseCheckInt("42x", v));
+    ASSERT_TRUE(GenericFunctions::ParseCheckInt(" 42x", v));
     EXPECT_EQ(v, 42);
     ASSERT_TRUE(GenericFunctions::ParseCheckInt("-7", v));
     EXPECT_EQ(v, -7);
     EXPECT_FALSE(GenericFunctions::ParseCheckInt("99999999999999999999999", v));
     EXPECT_EQ(GenericFunctions::ParseInt("x", 5), 5);
-    EXPECT_EQ(GenericFunctions::ParseInt("12abc", 5), 12);
 }
 
 TEST(ParseFloat, DefaultOnNothingOrOverflow) {
@@ -40,7 +37,6 @@ TEST(ParseFloat, DefaultOnNothingOrOverflow) {
 
 TEST(IsaNumericField, DigitsAndAngleBracketsOnly) {
     EXPECT_TRUE(GenericFunctions::IsaNumericField(Bytes("<123>"), 5));
-    EXPECT_TRUE(GenericFunctions::IsaNumericField(Bytes(""), 0));
     EXPECT_FALSE(GenericFunctions::IsaNumericField(Bytes("12a"), 3));
     EXPECT_FALSE(GenericFunctions::IsaNumericField(Bytes("-5"), 2));
     // Only the given length counts.
@@ -53,7 +49,6 @@ TEST(ExtractIntFromString, SkipsNonDigitsIncludingMinusAndStopsAtMax) {
     EXPECT_EQ(values[0], 1);
     EXPECT_EQ(values[1], 20);
     EXPECT_EQ(values[2], 300);
-    EXPECT_EQ(GenericFunctions::ExtractIntFromString("none", values, 3), 0u);
     // A run of digits too long for a number saturates rather than wrapping.
     EXPECT_EQ(GenericFunctions::ExtractIntFromString("123456789012345", values, 1), 1u);
     EXPECT_EQ(values[0], INT32_MAX);
@@ -67,14 +62,8 @@ TEST(TextEditing, InPlaceRemovalAndUpperCase) {
     char nested[] = "xaabby";  // removing "ab" leaves "ab" again, which goes too
     GenericFunctions::RemoveStrFromString(nested, "ab");
     EXPECT_STREQ(nested, "xy");
-
-    char unchanged[] = "abc";
-    GenericFunctions::RemoveStrFromString(unchanged, "");
-    EXPECT_STREQ(unchanged, "abc");
-
-    char mixed[] = "usb|0ae7|any";
-    GenericFunctions::ToUpper(mixed);
-    EXPECT_STREQ(mixed, "USB|0AE7|ANY");
+    GenericFunctions::RemoveStrFromString(nested, "");  // an empty text to remove: no endless loop
+    EXPECT_STREQ(nested, "xy");
 }
 
 TEST(ConvertBufferToStringAndClean, PrintableKeptControlBlankedZeroEnds) {
@@ -97,7 +86,6 @@ TEST(ConvertBufferToStringAndClean, PrintableKeptControlBlankedZeroEnds) {
 TEST(MsbIndex, CountsFromOneAndZeroIsOne) {
     EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(0), 1u);
     EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(1), 1u);
-    EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(3), 2u);
     EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(256), 9u);
     EXPECT_EQ(GenericFunctions::GetMSBIndexFromUInt(0xFFFFFFFFu), 32u);
 }

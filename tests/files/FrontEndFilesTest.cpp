@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "files/ByteBuffer.h"
 #include "sim/mkfile/MkFile.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
@@ -78,28 +77,4 @@ TEST(FrontEndFiles, LoadedFilesAreDescribedBeforeThePrinterOperation) {
     r = RunCli(dir.write("good.mod", Text(Module())));
     EXPECT_EQ(r.signal, 0);
     EXPECT_NE(r.out.find("MODULE INFO:\n-----"), std::string::npos) << r.out;
-}
-
-TEST(ReadWholeFile, WholeFileEmptyFileAndFailures) {
-    TempDir dir;
-    std::string content(5000, 'z');
-    content[4999] = 'e';
-    long size = 0;
-    auto data = ReadWholeFile(dir.write("big.bin", content).c_str(), size);
-    ASSERT_NE(data, nullptr);
-    ASSERT_EQ(size, 5000);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data.get()), 5000), content);
-
-    data = ReadWholeFile(dir.write("empty.bin", "").c_str(), size);
-    EXPECT_NE(data, nullptr);
-    EXPECT_EQ(size, 0);
-
-    data = ReadWholeFile(dir.file("missing").c_str(), size);
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, -1);
-
-    // A folder opens but every read fails: it cannot be read.
-    data = ReadWholeFile(dir.path().c_str(), size);
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, -1);
 }

@@ -46,9 +46,6 @@ TEST(ExecToolRequest, Layout) {
               "\x1F\xFF\x51<1><1>");
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 8, nullptr, -1, when)),
               "\x1F\xFF\x51<1><8><051226180409>");
-    std::tm early = LocalTime(2003, 1, 2, 4, 5, 6);
-    EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 8, nullptr, -1, early)),
-              "\x1F\xFF\x51<1><8><020103040506>");
     const unsigned char file[] = {0x00, 0x3E, 0xFF};
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, file, 3, when)),
               std::string("\x1F\xFF\x51<1><32><3>\x00\x3E\xFF", 16));
