@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -212,23 +212,13 @@ TEST_F(FirstHour, ReplayEndsByItselfAfterAWholePlay) {
 // folder whose build/ holds the programs. Its prnsim is the real one, stopped
 // (as with Ctrl-C) once it is ready when it serves until stopped.
 TEST(ReadmeExamples, RunAsWritten) {
-    std::ifstream readme(std::string(TEST_SOURCE_DIR) + "/../README.md");
+    const std::string readme =
+        testsupport::ReadWholeFile(std::string(TEST_SOURCE_DIR) + "/../README.md");
+    // A marked block: the mark's line, then the block's "```sh" line right after.
+    const std::regex marked("(^|\n)<!-- example -->\n```sh\n([\\s\\S]*?\n)```(\n|$)");
     std::vector<std::string> blocks;
-    std::string line;
-    bool marked = false;
-    bool inside = false;
-    while (std::getline(readme, line)) {
-        if (inside) {
-            if (line == "```") {
-                inside = false;
-            } else {
-                blocks.back() += line + "\n";
-            }
-        } else if (marked && line == "```sh") {
-            inside = true;
-            blocks.emplace_back();
-        }
-        if (!inside) marked = line == "<!-- example -->";
+    for (std::sregex_iterator it(readme.begin(), readme.end(), marked), end; it != end; ++it) {
+        blocks.push_back((*it)[2]);
     }
     ASSERT_GE(blocks.size(), 3u) << "the README's marked examples were not found";
     const std::string wrapper = R"(#!/bin/bash
