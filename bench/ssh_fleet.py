@@ -25,6 +25,7 @@ import json
 import math
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -71,32 +72,48 @@ class CpuGroups:
         return figures
 
     def remove(self):
+        """Ends what is left in the groups (an interrupted playbook leaves its
+        workers and ssh connections behind) and removes them."""
         if not self.top:
             return
         with open(os.path.join(CPUACCT, "cgroup.procs"), "w") as f:
             f.write(str(os.getpid()))
+        for kind in self.KINDS:
+            with open(os.path.join(self.top, kind, "cgroup.procs")) as f:
+                for pid in f.read().split():
+                    try:
+                        os.kill(int(pid), signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+        deadline = time.monotonic() + 10
         for kind in self.KINDS + [""]:
-            try:
-                os.rmdir(os.path.join(self.top, kind))
-            except OSError:
-                pass  # a process that outlived the run is still in it
+            while True:
+                try:
+                    os.rmdir(os.path.join(self.top, kind))
+                    break
+                except OSError:
+                    if time.monotonic() > deadline:
+                        raise
+                    time.sleep(0.1)
 
 
-def waves_of(boards):
-    """Board counts of the waves [1, 10, 25%] as Ansible cuts them."""
-    sizes, left, quarter = [], boards, max(1, boards // 4)
-    for size in [1, 10]:
-        if left > 0:
+def waves_of(boards, waves):
+    """Board counts of the waves as Ansible cuts them: the last size (a
+    number or a percentage of the fleet) repeats until every board had its
+    turn."""
+    sizes, left = [], boards
+    for i, wave in enumerate(waves):
+        size = max(1, boards * int(wave[:-1]) // 100) if str(wave).endswith("%") else int(wave)
+        while left > 0:
             sizes.append(min(size, left))
             left -= sizes[-1]
-    while left > 0:
-        sizes.append(min(quarter, left))
-        left -= sizes[-1]
+            if i < len(waves) - 1:
+                break
     return sizes
 
 
-def rounds(boards, forks):
-    return sum(math.ceil(b / forks) for b in waves_of(boards))
+def rounds(boards, waves, forks):
+    return sum(math.ceil(b / forks) for b in waves_of(boards, waves))
 
 
 class SshFleet(fleet_test.Fleet):
@@ -173,6 +190,9 @@ def main():
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--boards", type=int, default=20)
     parser.add_argument("--forks", type=int, nargs="+", default=[10, 50])
+    parser.add_argument("--waves", nargs="+", default=WAVES,
+                        type=lambda w: w if w.endswith("%") else int(w),
+                        help="board counts or percentages of the waves (default 1 10 25%%)")
     parser.add_argument("--keep", action="store_true")
     parser.add_argument("--no-current", action="store_true",
                         help="leave out the runs with every printer current")
@@ -188,14 +208,15 @@ def main():
 
     def measured(name, forks, result):
         before = cpu.usage()
-        code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks), waves=WAVES)
+        code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks),
+                                         waves=args.waves)
         after = cpu.usage()
-        fleet_test.check(code == 0 and all(r["result"] == result for r in rows),
-                         "%s failed:\n%s" % (name, out[-3000:]))
         used = {k: after[k] - before[k] for k in after} if after else None
-        results.append((name, forks, fleet.timings[-1][1], used, os.getloadavg()[1]))
         print("%s: %.1f s, CPU %s, load %.1f" % (name, fleet.timings[-1][1], used,
                                                  os.getloadavg()[1]), flush=True)
+        fleet_test.check(code == 0 and all(r["result"] == result for r in rows),
+                         "%s failed:\n%s" % (name, out[-3000:]))
+        results.append((name, forks, fleet.timings[-1][1], used, os.getloadavg()[1]))
 
     try:
         fleet.setup()
@@ -212,12 +233,13 @@ def main():
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
     printers = len(boards) + sum(1 for _, network in boards.values() if network)
-    print("%d boards, %d printers, waves %s" % (len(boards), printers, waves_of(len(boards))))
+    print("%d boards, %d printers, waves %s" % (len(boards), printers,
+                                                 waves_of(len(boards), args.waves)))
     print("| run | forks | rounds | wall time | per round | CPU per board: controller | "
           "board | printers | load (5 min) |")
     print("|---|---|---|---|---|---|---|---|---|")
     for name, forks, took, used, load in results:
-        n = rounds(len(boards), forks)
+        n = rounds(len(boards), args.waves, forks)
         per_board = ["%.1f s" % (used[k] / len(boards)) if used else "-"
                      for k in CpuGroups.KINDS]
         print("| %s | %d | %d | %.1f s | %.1f s | %s | %.1f |" % (
