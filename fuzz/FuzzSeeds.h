@@ -8,26 +8,27 @@
 
 namespace fuzzseeds {
 
-inline bool Write(const char* folder, const std::string& name, const std::string& bytes) {
-    std::string path = std::string(folder) + "/" + name;
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
-}
-
-inline bool Write(const char* folder, const std::string& name, const mkfile::Bytes& bytes) {
-    return Write(folder, name, std::string(bytes.begin(), bytes.end()));
-}
-
-// The whole main of a seed program: argv[1] names the folder; exits 0 when
-// write put every seed there, 1 when one failed, 2 without a folder.
-inline int Main(int argc, char** argv, bool (*write)(const char* folder)) {
-    if (argc < 2) {
-        fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-        return 2;
+// The folder a seed program writes into, its argv[1]. main returns Done():
+// 0 when every seed was written, 1 when one was not, 2 without a folder.
+class Seeds {
+  public:
+    Seeds(int argc, char** argv) : folder_(argc > 1 ? argv[1] : nullptr) {
+        if (folder_ == nullptr) fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
     }
-    return write(argv[1]) ? 0 : 1;
-}
+    void Write(const std::string& name, const std::string& bytes) {
+        if (folder_ == nullptr) return;
+        FILE* f = fopen((std::string(folder_) + "/" + name).c_str(), "wb");
+        bool written = f != nullptr && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        ok_ = (f == nullptr || fclose(f) == 0) && written && ok_;
+    }
+    void Write(const std::string& name, const mkfile::Bytes& bytes) {
+        Write(name, std::string(bytes.begin(), bytes.end()));
+    }
+    int Done() const { return folder_ == nullptr ? 2 : ok_ ? 0 : 1; }
+
+  private:
+    const char* folder_;
+    bool ok_ = true;
+};
 
 }  // namespace fuzzseeds

@@ -3,8 +3,8 @@
 
 #include "fuzz/FuzzSeeds.h"
 
-static bool WriteSeeds(const char* folder) {
-    bool ok = true;
+int main(int argc, char** argv) {
+    fuzzseeds::Seeds seeds(argc, argv);
     int n = 0;
     for (const char* letter : {"F", "D", "N", "X"}) {
         for (int mode : {-1, 0, 1}) {
@@ -17,12 +17,8 @@ static bool WriteSeeds(const char* folder) {
             mkfile::AddFontEntry(layout.payload, "FONT", n);
             mkfile::Bytes tail = mkfile::Pattern(20, static_cast<uint8_t>(n));
             layout.payload.insert(layout.payload.end(), tail.begin(), tail.end());
-            ok = fuzzseeds::Write(folder, "module_" + std::to_string(n++),
-                                  mkfile::BuildModule(layout)) &&
-                 ok;
+            seeds.Write("module_" + std::to_string(n++), mkfile::BuildModule(layout));
         }
     }
-    return ok;
+    return seeds.Done();
 }
-
-int main(int argc, char** argv) { return fuzzseeds::Main(argc, argv, WriteSeeds); }

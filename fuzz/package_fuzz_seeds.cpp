@@ -3,8 +3,8 @@
 
 #include "fuzz/FuzzSeeds.h"
 
-static bool WriteSeeds(const char* folder) {
-    bool ok = true;
+int main(int argc, char** argv) {
+    fuzzseeds::Seeds seeds(argc, argv);
     int n = 0;
     for (int generation : {1, 2}) {
         for (uint8_t key : {0x00, 0x01, 0x02}) {
@@ -34,13 +34,9 @@ static bool WriteSeeds(const char* folder) {
                     loader[0] = 'u';
                     layout.extraRecords = {loader};
                 }
-                ok = fuzzseeds::Write(folder, "package_" + std::to_string(n++),
-                                      mkfile::BuildPackage(layout)) &&
-                     ok;
+                seeds.Write("package_" + std::to_string(n++), mkfile::BuildPackage(layout));
             }
         }
     }
-    return ok;
+    return seeds.Done();
 }
-
-int main(int argc, char** argv) { return fuzzseeds::Main(argc, argv, WriteSeeds); }

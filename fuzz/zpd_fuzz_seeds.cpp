@@ -3,7 +3,8 @@
 
 #include "fuzz/FuzzSeeds.h"
 
-static bool WriteSeeds(const char* folder) {
+int main(int argc, char** argv) {
+    fuzzseeds::Seeds seeds(argc, argv);
     mkfile::ZpdLayout layout;
     layout.body = {"# set up",
                    "[1B][40][0a]",
@@ -12,15 +13,13 @@ static bool WriteSeeds(const char* folder) {
                    "#>[OP_RESETDEV]",
                    "#>[OP_SLEEPMSEC] 10",
                    "text [0A][0b]x[FF]"};
-    bool ok = fuzzseeds::Write(folder, "zpd_0", mkfile::BuildZpd(layout));
+    seeds.Write("zpd_0", mkfile::BuildZpd(layout));
     layout.crlf = true;
-    ok = fuzzseeds::Write(folder, "zpd_1", mkfile::BuildZpd(layout)) && ok;
+    seeds.Write("zpd_1", mkfile::BuildZpd(layout));
     layout.end = false;
     layout.crlf = false;
-    ok = fuzzseeds::Write(folder, "zpd_2", mkfile::BuildZpd(layout)) && ok;
+    seeds.Write("zpd_2", mkfile::BuildZpd(layout));
     layout.deviceLine = false;
-    ok = fuzzseeds::Write(folder, "zpd_3", mkfile::BuildZpd(layout)) && ok;
-    return ok;
+    seeds.Write("zpd_3", mkfile::BuildZpd(layout));
+    return seeds.Done();
 }
-
-int main(int argc, char** argv) { return fuzzseeds::Main(argc, argv, WriteSeeds); }

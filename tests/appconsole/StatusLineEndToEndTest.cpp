@@ -54,15 +54,20 @@ Outcome UpgradeOverTcp(const std::string& package, bool errOnTerminal, const std
     return run;
 }
 
+// A package of four banks in dir.
+std::string Package(const testsupport::TempDir& dir, int generation, uint32_t bankSize) {
+    mkfile::PackageLayout layout;
+    layout.generation = generation;
+    layout.numBanks = 4;
+    layout.bankSize = bankSize;
+    layout.firmware = mkfile::Pattern(4 * bankSize, 21);
+    const mkfile::Bytes bytes = mkfile::BuildPackage(layout);
+    return dir.write("p.psw", std::string(bytes.begin(), bytes.end()));
+}
+
 TEST(StatusLineEndToEnd, OnATerminalOnlyAndNothingElseChanges) {
     testsupport::TempDir dir;
-    mkfile::PackageLayout layout;
-    layout.generation = 2;
-    layout.numBanks = 4;
-    layout.bankSize = 65536;
-    layout.firmware = mkfile::Pattern(4 * 65536, 21);
-    const mkfile::Bytes bytes = mkfile::BuildPackage(layout);
-    const std::string package = dir.write("p.psw", std::string(bytes.begin(), bytes.end()));
+    const std::string package = Package(dir, 2, 65536);
 
     const Outcome piped = UpgradeOverTcp(package, false, "xterm");
     const Outcome terminal = UpgradeOverTcp(package, true, "xterm");
@@ -97,13 +102,7 @@ TEST(StatusLineEndToEnd, OnATerminalOnlyAndNothingElseChanges) {
 TEST(StatusLineEndToEnd, BootDeviceWaitAndBootModeBanks) {
     unsetenv("LD_PRELOAD");  // prnsim must not run under the emulated bus's preload
     testsupport::TempDir dir;
-    mkfile::PackageLayout layout;
-    layout.generation = 1;
-    layout.numBanks = 4;
-    layout.bankSize = 1024;
-    layout.firmware = mkfile::Pattern(4 * 1024, 9);
-    const mkfile::Bytes bytes = mkfile::BuildPackage(layout);
-    const std::string package = dir.write("p.psw", std::string(bytes.begin(), bytes.end()));
+    const std::string package = Package(dir, 1, 1024);
     testsupport::RunOptions options;
     options.extraEnv = {"TMPDIR=" + dir.path(), "TERM=xterm"};
     options.errOnTerminal = true;

@@ -2,38 +2,20 @@
 // link. The printer records every byte it receives: a dry run must send
 // nothing but requests that only read, and its exit code must be the one the
 // real run of the same package on the same printer ends with.
-#include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "sim/mkfile/MkFile.h"
 #include "tests/e2e/EndToEnd.h"
 #include "tests/support/TempDir.h"
 
-using testsupport::ProgramResult;
-using testsupport::TempDir;
-
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::string Text(const mkfile::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-mkfile::Bytes Module(size_t payload) {
-    mkfile::ModuleLayout m;
-    m.typeLetter = "F";
-    m.payload = mkfile::Pattern(payload, 1);
-    return mkfile::BuildModule(m);
-}
-
-using Json = nlohmann::json;
+using testsupport::ProgramResult;
+using Words = std::vector<std::string>;
 
 // Every request a dry run may send; nothing else may reach the printer.
-const std::vector<std::string> kReadOnlyRequests = {
+const Words kReadOnlyRequests = {
     "\x18",                          // cancel
     "\x1C<EPOS>",                    // ESC/POS switch
     std::string("\x1D\x49\x01", 3),  // identification
@@ -59,141 +41,103 @@ long FirstWrite(const std::string& record) {
 }
 
 struct Case {
+    const char* link;
     const char* name;
-    std::vector<std::string> printer;  // prnsim options
-    std::vector<std::string> extra;    // prnupgrade options
+    Words printer;  // prnsim options
+    Words args;     // prnupgrade's after -f PACKAGE
     int exitCode;
     const char* stoppedAt;  // null: the run would go on
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.link << " " << c.name; }
 
-class DryRunEndToEnd : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        mkfile::PackageLayout layout;
-        layout.numBanks = 3;
-        layout.bankSize = 1024;
-        layout.firmware = mkfile::Pattern(3 * 1024, 7);
-        layout.modules.push_back({'f', Module(300), 0, 0});
-        package = dir.write("p.psw", Text(mkfile::BuildPackage(layout)));
-        layout.generation = 1;
-        layout.modules.clear();
-        firstGeneration = dir.write("p1.psw", Text(mkfile::BuildPackage(layout)));
-    }
+// prnupgrade -f ARGS -m 0 over link against a printer with the options; what
+// the printer received in record.
+ProgramResult RunRecorded(const std::string& link, Words printer, Words args, std::string& record) {
+    testsupport::TempDir dir;
+    printer.insert(printer.end(),
+                   {"--restart-ms", "0", "--package", "@g2.psw", "--record", "@out"});
+    if (link == "usb") printer.insert(printer.end(), {"--restart-grace-ms", "60000"});
+    args.insert(args.end(), {"-m", "0"});
+    ProgramResult r =
+        e2e::Execute({"dry run", {link}, printer, args, 0}, link, dir.file("record")).program;
+    record = testsupport::ReadWholeFile(dir.file("record"));
+    return r;
+}
 
-    // prnupgrade ARGS against a printer with OPTIONS on link (eth, ser, usb);
-    // the printer's record of what it received in record.
-    ProgramResult Run(const std::string& link, std::vector<std::string> options,
-                      std::vector<std::string> args, std::string& record) {
-        const std::string recordPath = dir.path() + "/record.bin";
-        options.insert(options.end(),
-                       {"--restart-ms", "0", "--package", package, "--record", recordPath});
-        if (link == "usb") options.insert(options.end(), {"--restart-grace-ms", "60000"});
-        args.insert(args.end(), {"-m", "0"});
-        e2e::Row row{"dry run", {link}, options, args, 0};
-        ProgramResult r = e2e::Execute(row, link, recordPath).program;
-        record = testsupport::ReadWholeFile(recordPath);
-        return r;
-    }
+const Words FITS{"--mode", "U1", "--config", "0;", "--family", "1"};
+const Words G2{"@g2.psw"};
 
-    void Check(const std::string& link, const Case& c);
-
-    TempDir dir;
-    std::string package;
-    std::string firstGeneration;
+const Case kCases[] = {
+    {"eth", "fits, newer", FITS, G2, 0, nullptr},
+    {"ser", "fits, newer", FITS, G2, 0, nullptr},
+    {"usb", "fits, newer", FITS, G2, 0, nullptr},
+    {"eth", "wrong model", {"--model", "9"}, G2, 12, "identity"},
+    {"ser", "wrong model", {"--model", "9"}, G2, 12, "identity"},
+    {"usb", "wrong model", {"--model", "9"}, G2, 12, "identity"},
+    {"eth", "no upgrade offered", {"--data-available", "159"}, G2, 12, "upgrade offered"},
+    {"eth", "error answer", {"--fail", "upginfo:error:7"}, G2, 14, "upgrade information"},
+    {"eth", "mode U6", {"--mode", "U6"}, G2, 11, "upgrade information"},
+    {"eth", "generation 1 without firmware", {}, {"@g1.psw", "-c", "2"}, 11, "plan"},
+    {"eth", "mode U4 off USB", {"--mode", "U4"}, G2, 11, "plan"},
+    {"eth", "no upgrade information", {"--fail", "upginfo:silent"}, G2, 12, "upgrade information"},
+    {"eth", "no protocol version", {"--mute", "PROTVER"}, G2, 12, "protocol version"},
 };
 
-void DryRunEndToEnd::Check(const std::string& link, const Case& c) {
-    const std::string what = link + " " + c.name;
-    std::vector<std::string> args{"-f", package, "--dry-run", "--json"};
-    args.insert(args.end(), c.extra.begin(), c.extra.end());
-    if (Has(c.name, "generation 1")) args[1] = firstGeneration;
+class DryRunEndToEnd : public testing::TestWithParam<Case> {};
+
+TEST_P(DryRunEndToEnd, PredictsTheRealRun) {
+    const Case& c = GetParam();
+    Words args{"-f"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Words dryArgs = args;
+    dryArgs.insert(dryArgs.end(), {"--dry-run", "--json"});
     std::string record;
-    ProgramResult dry = Run(link, c.printer, args, record);
-    EXPECT_EQ(dry.exitCode, c.exitCode) << what << "\n" << dry.out << dry.err;
-    EXPECT_FALSE(record.empty()) << what << ": the printer was not reached";
-    EXPECT_EQ(FirstWrite(record), -1) << what << ": the printer received a write";
-    Json report = Json::parse(dry.out, nullptr, false);
-    ASSERT_FALSE(report.is_discarded()) << what << "\n" << dry.out;
-    EXPECT_EQ(report["exit_code"], c.exitCode) << what;
-    EXPECT_EQ(report["would_go_on"], c.stoppedAt == nullptr) << what;
+    ProgramResult dry = RunRecorded(c.link, c.printer, dryArgs, record);
+    EXPECT_EQ(dry.exitCode, c.exitCode) << dry.out << dry.err;
+    EXPECT_FALSE(record.empty()) << "the printer was not reached";
+    EXPECT_EQ(FirstWrite(record), -1) << "the printer received a write";
+    nlohmann::json report = nlohmann::json::parse(dry.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << dry.out;
+    EXPECT_EQ(report["exit_code"], c.exitCode);
+    EXPECT_EQ(report["would_go_on"], c.stoppedAt == nullptr);
     if (c.stoppedAt != nullptr) {
-        EXPECT_EQ(report["stopped_at"], c.stoppedAt) << what;
+        EXPECT_EQ(report["stopped_at"], c.stoppedAt);
     }
 
     // The real run of the same package on the same printer ends alike.
-    args.erase(args.begin() + 2, args.begin() + 4);
-    ProgramResult real = Run(link, c.printer, args, record);
-    EXPECT_EQ(real.exitCode, c.exitCode) << what << " (real run)\n" << real.out << real.err;
+    ProgramResult real = RunRecorded(c.link, c.printer, args, record);
+    EXPECT_EQ(real.exitCode, c.exitCode) << "real run\n" << real.out << real.err;
     if (c.exitCode == 0) {
-        EXPECT_NE(FirstWrite(record), -1) << what << ": the real run wrote nothing";
+        EXPECT_NE(FirstWrite(record), -1) << "the real run wrote nothing";
     }
 }
+INSTANTIATE_TEST_SUITE_P(Cases, DryRunEndToEnd, testing::ValuesIn(kCases));
 
-const Case kFits{
-    "fits, newer", {"--mode", "U1", "--config", "0;", "--family", "1"}, {}, 0, nullptr};
-const Case kWrongModel{"wrong model", {"--model", "9"}, {}, 12, "identity"};
+using e2e::EndToEnd;
+using e2e::Row;
+const Words NONE{"none"};
+
+// clang-format off
+const std::vector<Row> kDryRun = {
+    // What a person reads: the printer, the package and the plan in order.
+    {"text report", {"eth"}, {"--mode", "U3", "--release", "1.00", "--package", "@g2.psw"},
+     {"-f", "@g2.psw", "--dry-run", "-m", "0"}, 0,
+     {"DRY RUN: nothing was written to the printer\n",
+      "Printer:     upgrade mode U3, family 0, model 0, customization 0, release 1.00\n",
+      "Package:     generation 2, family 1, model 2, customization 3, release 1.23\n",
+      "Fits:        yes\n", "Release:     newer\n", "  1. before   fonts      ",
+      "  3. firmware firmware   3072 bytes, 3 banks of 1024 bytes\n",
+      "Result:      the upgrade would go on (exit 0: Operation Completed)\n"}},
+    // Other operations would write, or have nothing to plan: refused before
+    // the link is opened; "--json" alone changes nothing.
+    {"not for modules", NONE, {}, {"-f", "@font.mod", "--dry-run", "-t", "eth", "-d", "127.0.0.1:1"},
+     13, {"--dry-run takes -f with a firmware package"}},
+    {"not for tools", NONE, {}, {"-rtool", "2:1", "--dry-run", "-t", "eth", "-d", "127.0.0.1:1"},
+     13, {"--dry-run takes -f with a firmware package"}},
+    {"json alone", NONE, {}, {"--json", "-f", "none.psw", "-t", "eth"}, e2e::ANY_EXIT,
+     {"--json is for --dry-run only: ignored"}},
+};
+E2E_ROWS(DryRun, kDryRun);
+// clang-format on
 
 }  // namespace
-
-TEST_F(DryRunEndToEnd, PredictsTheRealRunOnTheNetwork) {
-    const Case cases[] = {
-        kFits,
-        kWrongModel,
-        {"no upgrade offered", {"--data-available", "159"}, {}, 12, "upgrade offered"},
-        {"error answer", {"--fail", "upginfo:error:7"}, {}, 14, "upgrade information"},
-        {"mode U6", {"--mode", "U6"}, {}, 11, "upgrade information"},
-        {"generation 1 without firmware", {}, {"-c", "2"}, 11, "plan"},
-        {"mode U4 off USB", {"--mode", "U4"}, {}, 11, "plan"},
-    };
-    for (const Case& c : cases) Check("eth", c);
-}
-
-TEST_F(DryRunEndToEnd, PredictsTheRealRunWithASilentPrinter) {
-    const Case cases[] = {
-        {"no upgrade information", {"--fail", "upginfo:silent"}, {}, 12, "upgrade information"},
-        {"no protocol version", {"--mute", "PROTVER"}, {}, 12, "protocol version"},
-    };
-    for (const Case& c : cases) Check("eth", c);
-}
-
-TEST_F(DryRunEndToEnd, PredictsTheRealRunOnTheSerialLineAndUsb) {
-    for (const char* link : {"ser", "usb"}) {
-        Check(link, kFits);
-        Check(link, kWrongModel);
-    }
-}
-
-// What a person reads: the printer, the package and the plan in order.
-TEST_F(DryRunEndToEnd, TextReport) {
-    std::string record;
-    ProgramResult r =
-        Run("eth", {"--mode", "U3", "--release", "1.00"}, {"-f", package, "--dry-run"}, record);
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    for (const char* line :
-         {"DRY RUN: nothing was written to the printer\n",
-          "Printer:     upgrade mode U3, family 0, model 0, customization 0, release 1.00\n",
-          "Package:     generation 2, family 1, model 2, customization 3, release 1.23\n",
-          "Fits:        yes\n", "Release:     newer\n", "  1. before   fonts      ",
-          "  2. firmware firmware   3072 bytes, 3 banks of 1024 bytes\n",
-          "Result:      the upgrade would go on (exit 0: Operation Completed)\n"}) {
-        EXPECT_TRUE(Has(r.out, line)) << line << "\n" << r.out;
-    }
-}
-
-// Other operations would write, or have nothing to plan: refused before the
-// link is opened; "--json" alone changes nothing.
-TEST_F(DryRunEndToEnd, OnlyForPackages) {
-    std::string module = dir.write("m.mod", Text(Module(10)));
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-f", module, "--dry-run", "-t", "eth", "-d", "127.0.0.1:1"},
-          {"-rtool", "2:1", "--dry-run", "-t", "eth", "-d", "127.0.0.1:1"}}) {
-        std::vector<std::string> argv{PRNUPGRADE_BIN};
-        argv.insert(argv.end(), args.begin(), args.end());
-        ProgramResult r = testsupport::RunProgram(argv);
-        EXPECT_EQ(r.exitCode, 13) << args[0];
-        EXPECT_TRUE(Has(r.err, "--dry-run takes -f with a firmware package")) << r.err;
-    }
-    ProgramResult plain =
-        testsupport::RunProgram({PRNUPGRADE_BIN, "--json", "-f", "none.psw", "-t", "eth"});
-    EXPECT_TRUE(Has(plain.err, "--json is for --dry-run only: ignored")) << plain.err;
-}

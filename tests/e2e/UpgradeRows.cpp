@@ -41,7 +41,6 @@ const Words U5{"--mode", "U5", "--restart-grace-ms", "60000"};
 // pseudo-terminal does not drain on close, so U5 runs on the network and USB.
 const std::vector<Row> kModes = {
     Pkg("U1 gen1", ALL, "@g1.psw", {"--mode", "U1"}, 0, {OK}, {}, {MATCHES}),
-    Pkg("U1 gen2", SER, "@g2.psw", {"--mode", "U1"}, 0, {OK}, {}, {MATCHES}, "1,2"),
     Pkg("U1 gen2 without programming answer", USB, "@g2.psw", {"--mode", "U1", "--config", "0;"},
         0, {OK}, {}, {MATCHES}, "1,2"),
     // Three banks show 33, 66 and 100 per cent.
@@ -85,8 +84,6 @@ const std::vector<Row> kPackageFailures = {
          "Upgrade Printer Error 11 (2)\nOPERATION FAILURE\n"}, {}, {"!FWREL"}),
     Pkg("U2 gen2 not over USB", SER, "@g2.psw", {"--mode", "U2"}, 11,
         {"[StartUpgrade_PSW2]Upgrade U2 just support USB port error \n"}, {}, {"!FWREL"}),
-    Pkg("U2 gen1 not over USB", ETH, "@g1.psw", {"--mode", "U2"}, 11,
-        {"[SendFW]Communication port not supported (only USB)"}, {}, {"!FWREL"}),
     // Refused while loading: not one byte goes out (the identification
     // request is the test's own, made after the run).
     Pkg("no upgrade record", ETH, "@noupgrade.psw", {}, 11, {}, {}, {"prnsim: requests CAN GSI\n"}),
@@ -107,7 +104,8 @@ const std::vector<Row> kPackageFailures = {
 E2E_ROWS(PackageFailures, kPackageFailures);
 
 // The component mask chooses what goes: the package has fonts, flash disk,
-// logos and an other module.
+// logos and an other module (mask 7: the whole mode U1 upgrade of a
+// second-generation package on the serial line).
 Row Mask(const char* mask, bool firmware, const char* modules) {
     Row row = Pkg(mask, SER, "@g2mods.psw", {}, 0, {}, {}, {firmware ? MATCHES : "!firmware"},
                   modules);
@@ -190,7 +188,8 @@ const std::vector<Row> kBoot = {
          {"Bootloader release support security!", "Sending Save Security command",
           "Sending Data Area Blank Check command(OLD BOOTLOADER)"},
          {"Sending Save Security NEW command"}),
-    // A refused bank is sent once more; a second refusal ends the download.
+    // A refused bank is sent once more (a second refusal ends the download:
+    // "last bank refused" below).
     Boot("refused once", "U4", "@b1.psw", "backon=lock-bit,failonce=2", 0,
          {"ERROR: wrong response: PROGRAMMING error!", "Retry to send 2 bank!",
           "Bank 2 successfully sent!"}, {"Exit.."}),
@@ -200,9 +199,6 @@ const std::vector<Row> kBoot = {
          {"ERROR: wrong response: ADDRESS error!"}),
     Boot("unknown refusal", "U4", "@b1.psw", "backon=lock-bit,failonce=1,bankerror=99", 0,
          {"ERROR: Unknown response!"}),
-    Boot("refused twice", "U4", "@b1.psw", "backon=lock-bit,failalways=2", 11,
-         {"Retry to send 2 bank!", "Exit..", "Upgrade Error", FAILURE},
-         {"Sending Terminate Programming command"}, 1024),
     // The last bank is sent once more like any other; a second refusal ends
     // the download before the programming is terminated.
     Boot("last bank refused once", "U4", "@b1.psw", "backon=lock-bit,failonce=4", 0,

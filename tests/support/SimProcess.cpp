@@ -103,20 +103,4 @@ int ConnectLoopback(int port) {
     return fd;
 }
 
-std::string Ask(int fd, const std::string& request, size_t expect) {
-    if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
-        return "<write failed>";
-    }
-    std::string got;
-    while (got.size() < expect) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 2000) <= 0) break;
-        char buf[4096];
-        ssize_t n = read(fd, buf, sizeof(buf));
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
-
 }  // namespace testsupport

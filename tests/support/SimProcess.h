@@ -40,8 +40,4 @@ class SimProcess {
 // A TCP connection to the loopback port, or -1.
 int ConnectLoopback(int port);
 
-// Writes the request and reads until expect bytes came, the peer closed or
-// two seconds passed.
-std::string Ask(int fd, const std::string& request, size_t expect);
-
 }  // namespace testsupport

@@ -1,9 +1,7 @@
 #include "tests/support/TempDir.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -21,17 +19,16 @@ TempDir::TempDir() {
     path_ = buffer.data();
 }
 
+// A folder that cannot be removed is left: a stale folder under the
+// temporary root is harmless.
 TempDir::~TempDir() {
-    std::string command = "rm -rf '" + path_ + "'";
-    if (system(command.c_str()) != 0) {
-        // Nothing more to do: a stale folder under the temporary root is harmless.
-    }
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 std::string TempDir::write(const std::string& name, const std::string& bytes) const {
     std::string target = file(name);
-    std::ofstream out(target, std::ios::binary);
-    out << bytes;
+    std::ofstream(target, std::ios::binary) << bytes;
     return target;
 }
 
@@ -43,8 +40,8 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0;
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
 }
 
 }  // namespace testsupport
