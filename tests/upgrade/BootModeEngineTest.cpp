@@ -67,11 +67,6 @@ TEST(BootModeEngine, BanksRetriesAndTheEndOfProgramming) {
         {"all accepted", {ACK, ACK, ACK}, true, {kBank1, kBank2, kBank3}},
         {"one resend", {ACK, refused, ACK, ACK}, true, {kBank1, kBank2, kBank2, kBank3}},
         {"refused twice", {ACK, refused, refused}, false, {kBank1, kBank2, kBank2}},
-        {"last bank resent", {ACK, ACK, refused, ACK}, true, {kBank1, kBank2, kBank3, kBank3}},
-        {"last bank refused twice",
-         {ACK, ACK, refused, refused},
-         false,
-         {kBank1, kBank2, kBank3, kBank3}},
         {"no answer", {ACK, ""}, false, {kBank1, kBank2}},
     };
     for (const Case& c : cases) {
@@ -97,24 +92,6 @@ TEST(BootModeEngine, BanksRetriesAndTheEndOfProgramming) {
         // Short pauses after the selection, terminate and lock bit, then 2.5 s.
         EXPECT_EQ(clock.Count(100), c.result ? 3 : 1) << c.what;
         EXPECT_EQ(clock.Count(2500), c.result ? 1 : 0) << c.what;
-    }
-}
-
-TEST(BootModeEngine, ProgrammingStatusOfOlderAndNewerBootPrograms) {
-    // (Short answers are left out: the read waits its whole time for the rest.)
-    const std::string refused[] = {
-        std::string("\x5F\x02\x3F\x52\x0E", 5),  // "R" is not ready for U4
-        std::string("\x5F\x02\x01\x00\x00", 5),
-        std::string("\x35\x02\x3F\x00\x00", 5),
-    };
-    for (const std::string& status : refused) {
-        FakeClock clock;
-        BootLink link(clock);
-        link.reads = {status};
-        UpgradePrinter_ModeU4 engine(255, 0);
-        engine.SetClock(clock);
-        EXPECT_FALSE(engine.StartUpgradeUsb(link, "045B|0025|", kImage.data(), 12, 4));
-        EXPECT_EQ(Writes(link), std::vector<Packet>{kStatus});
     }
 }
 
@@ -163,40 +140,6 @@ TEST(BootModeEngine, ConnectionSequenceOfTheNewerBootProgram) {
     // A short pause after each step of the table, none in the security exchange.
     EXPECT_EQ(clock.Count(100), 11);
     EXPECT_EQ(clock.sleeps.size(), 11u);
-}
-
-TEST(BootModeEngine, ConnectionRefusals) {
-    struct Case {
-        const char* what;
-        bool u2;
-        std::vector<std::string> answers;
-        size_t writes;  // requests made, the reset of U2 included
-    } cases[] = {
-        // A programming size of 0 cannot cut an image into banks.
-        {"size 0", false, {"\xE6", std::string("\x37\x02\x00\x00\xC7", 5)}, 2},
-        {"no bit-rate answer", false, {""}, 1},
-        {"U2 size 0", true, {"\xE6", "0.90", std::string("\x37\x02\x00\x00\xC7", 5), "R"}, 4},
-        {"U2 save refused", true, {"\xE6", "1.00", std::string("\x00", 1), "R"}, 4},
-        {"U2 newer not ready", true, {"\xE6", "2.00", "\x15", "\x15", "R"}, 5},
-    };
-    for (const Case& c : cases) {
-        FakeClock clock;
-        BootLink link(clock);
-        link.reads.assign(c.answers.begin(), c.answers.end());
-        UpgradePrinter_ModeU2 u2(255, 0);
-        UpgradePrinter_ModeU4 u4(255, 0);
-        UpgradePrinter_ModeU4& engine = c.u2 ? u2 : u4;
-        engine.SetClock(clock);
-        UpgradePrinter_ModeU4::BTPRGERROR error = 0;
-        int size = -1;
-        EXPECT_FALSE(engine.InitConnectRenesasDevice(link, "045B|0025|", error, size)) << c.what;
-        EXPECT_EQ(error, 1) << c.what;
-        EXPECT_EQ(link.writes.size(), c.writes) << c.what;
-        if (c.u2) {
-            EXPECT_EQ(link.writes.back().bytes, Bytes({0x31})) << c.what;
-        }
-        EXPECT_GE(link.closes, 1) << c.what;
-    }
 }
 
 TEST(BootModeEngine, ReleaseRequestThatCannotBeWritten) {
