@@ -133,14 +133,6 @@ TEST_F(OpenPort, SerialOpensThePortAndDoublesTheReceiveTimeout) {
     EXPECT_EQ(link.iFlowControl, 1);
     EXPECT_TRUE(Has(log, "[OpenCommunicationPort]COM Port"));
     EXPECT_EQ(log.find("COM Port VIRTUAL"), std::string::npos);
-
-    // A serial link asked to open as a network printer: the base Init fails.
-    settings.iType = COMMPORT_ETH;
-    snprintf(settings.szEthAddress, sizeof(settings.szEthAddress), "%s", "10.0.0.9");
-    CComPortRs232 wrongKind;
-    log = Open(wrongKind, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(Has(log, "Open Port Error"));
 }
 
 // The printer's USB virtual serial port is told by its driver's name in
