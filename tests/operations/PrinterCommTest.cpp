@@ -167,14 +167,3 @@ TEST_F(OpenPort, SerialPortOfTheVirtualPortDriverOpensAsVirtual) {
         EXPECT_EQ(Has(log, "[OpenCommunicationPort]COM Port VIRTUAL"), row.isVirtual) << log;
     }
 }
-
-TEST_F(OpenPort, UnknownKindIsInvalid) {
-    // settings.iType is -1 by default
-    RecordingLink link;
-    bool ok = true;
-    std::string log = Open(link, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(link.calls.empty());
-    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Port Invalid"));
-    EXPECT_EQ(log.find("Error:"), std::string::npos);
-}

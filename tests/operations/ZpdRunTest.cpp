@@ -1,5 +1,5 @@
-// Carrying out script elements on a scripted link, and the script run's
-// stop rules.
+// Carrying out script elements on a scripted link (the script run is checked
+// end to end).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "files/ZPDFormat.h"
-#include "operations/PrinterComm.h"
 #include "tests/comm/CommTestHelpers.h"
 #include "tests/operations/OperationLink.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-const std::string ERROR_ANSWER = "\x02<C40>\x15<ERR7>\x03";
 
 std::unique_ptr<CZPDElement> Data(const Bytes& bytes) {
     return std::make_unique<CZPDElement>(ZPD_DATA, bytes.data(),
@@ -76,41 +73,4 @@ TEST(ZpdElement, MissingElementsAreUnknownAndABareLinkFails) {
     // A link kind without a write of its own fails the element.
     CComPort bare;
     EXPECT_EQ(script.ManageElement(&bare, 0), 13);
-}
-
-// The script run: which failures end it and which code it leaves.
-TEST(ZpdRun, AnswerChecksGoOnOtherFailuresStop) {
-    struct Case {
-        const char* name;
-        std::function<void(OperationLink&)> setUp;
-        bool ok;
-        int error;
-        size_t writes;
-        bool withElements = true;
-    } cases[] = {
-        {"error answer goes on", [](OperationLink& l) { l.reads = {ERROR_ANSWER}; }, true, 0, 2},
-        {"first write fails", [](OperationLink& l) { l.shortWriteAt = 0; }, false, 13, 1},
-        {"no handshake", [](OperationLink& l) { l.handshakeResult = false; }, false, 6, 0},
-        {"no elements", [](OperationLink&) {}, true, 0, 0, false},
-    };
-    for (const Case& c : cases) {
-        CZPDFormat script;
-        script.uiDeviceGSI = 0x12;
-        if (c.withElements) {
-            script.vElements.push_back(Data({0x1B, 0x40}));
-            script.vElements.push_back(Of(ZPD_WAITANSWER));
-            script.vElements.push_back(Data({0x0A}));
-        }
-        OperationLink link;
-        c.setUp(link);
-        CommPortSettings settings = NetworkSettings();
-        PrinterComm comm(255, 1);
-        bool ok = !c.ok;
-        std::string log =
-            Captured([&] { ok = comm.PrnCom_WriteZPDFile(&link, &script, &settings); });
-        EXPECT_EQ(ok, c.ok) << c.name << "\n" << log;
-        EXPECT_EQ(comm.iErrorCode, c.error) << c.name;
-        EXPECT_EQ(link.writes.size(), c.writes) << c.name;
-        EXPECT_EQ(link.closes, 1) << c.name;
-    }
 }

@@ -49,12 +49,6 @@ const Packet kLockBit = Bytes({0x7A});
 
 }  // namespace
 
-TEST(BootModeEngine, ProgrammingPacket) {
-    EXPECT_EQ(UpgradePrinter_ModeU4::ProgrammingPacket(0xFFFFFFF4, &kImage[0], 4), kBank1);
-    // Without data the packet is the terminate command.
-    EXPECT_EQ(UpgradePrinter_ModeU4::ProgrammingPacket(0xFFFFFFFF, nullptr, 0), kTerminate);
-}
-
 TEST(BootModeEngine, BanksRetriesAndTheEndOfProgramming) {
     const std::string ready("\x5F\x02\x3F\x00\x60", 5);
     const std::string refused("\xD0\x53", 2);
@@ -124,17 +118,4 @@ TEST(BootModeEngine, ConnectionSequenceOfTheNewerBootProgram) {
     // A short pause after each step of the table, none in the security exchange.
     EXPECT_EQ(clock.Count(100), 11);
     EXPECT_EQ(clock.sleeps.size(), 11u);
-}
-
-TEST(BootModeEngine, ReleaseRequestThatCannotBeWritten) {
-    FakeClock clock;
-    BootLink link(clock);
-    link.reads = {"\xE6"};
-    link.shortWriteAt = 1;  // the release request
-    UpgradePrinter_ModeU2 engine(255, 0);
-    engine.SetClock(clock);
-    UpgradePrinter_ModeU4::BTPRGERROR error = 0;
-    int size = 0;
-    EXPECT_FALSE(engine.InitConnectRenesasDevice(link, "045B|0025|", error, size));
-    EXPECT_EQ(error, UpgradePrinter_ModeU2::ERROR_RELEASE_REQUEST);
 }

@@ -2,7 +2,6 @@
 // and a clock that only counts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,7 +125,6 @@ TEST_F(EngineRun, U1ProgrammingAnswersStopOrRetry) {
         int attempts;
         const char* log;
     } cases[] = {
-        {"\xAA", true, 1, "Answer: NO_ERROR_COM"},
         {"\x21", false, 1, "Answer: ERROR_DEFAULT_CASE"},
         {"\x77", false, 4, "Please send your printer to Varnel Technical Service."},
         {"\xAA\xAA", false, 4, "Some serious problem occurred during the upgrade process."},
@@ -242,21 +240,6 @@ TEST_F(EngineRun, U3SendsLargePiecesAndWaitsWithoutAnswer) {
     EXPECT_EQ(clock.sleeps, (std::vector<uint64_t>{5000, 12000, 8000}));
 }
 
-TEST_F(EngineRun, U5CodeBanksThenDataBanks) {
-    Package(2, 5, 512);
-    link.reads = {"0.99", "\x06\xAA"};
-    ASSERT_TRUE(Run(5, COMMPORT_SERIAL, 1));
-    std::vector<ByteVector> expected{Bytes({0x18}), kReleaseRequest,
-                                     Bytes({0x1C, 0xFD, 0x00, 0x02}),
-                                     Cat(Bytes({0x1C, 0xFF, 0x00, 0x02}), BankSums(0, 3, 512))};
-    for (int b = 3; b < 5; ++b) {
-        expected.push_back(Bytes({0x1C, 0xFD, b, b}));
-        expected.push_back(Cat(Bytes({0x1C, 0xFF, b, b}), BankSums(b, 1, 512)));
-    }
-    EXPECT_EQ(Commands(512), expected);
-    EXPECT_EQ(link.readCalls, 2);  // the release and one answer wait: bank 3
-}
-
 TEST_F(EngineRun, U5DataBankAnswers) {
     struct Case {
         std::string answer;
@@ -264,7 +247,6 @@ TEST_F(EngineRun, U5DataBankAnswers) {
         const char* log;
     } cases[] = {
         {"\x12\x99", false, "Answer Error(0x99) : Checksum Error"},
-        {"\x44", false, "Answer Error(0x44) : Module Error"},
         {"\x12", false, "Wait Answer Error"},
     };
     for (const Case& c : cases) {
@@ -285,27 +267,6 @@ TEST_F(EngineRun, U5DataBankAnswers) {
             EXPECT_LE(waited, 99100u);
         }
     }
-}
-
-TEST_F(EngineRun, U5SendsEveryModuleAfterTheFirmware) {
-    mkfile::ModuleLayout font;
-    font.typeLetter = "F";
-    font.payload = mkfile::Pattern(200, 4);
-    mkfile::Bytes file = mkfile::BuildModule(font);
-    layout.modules.push_back({'f', file, 0, 0});
-    Package(2, 3, 256);
-    link.reads = {"0.99"};
-    link.fallback = "\xAA";
-    LogCapture log;
-    ASSERT_TRUE(Run(5, COMMPORT_SERIAL, 255));
-    std::vector<unsigned char> all = link.Written();
-    auto module = std::search(all.begin(), all.end(), file.begin(), file.end());
-    ByteVector program = Bytes({0x1C, 0xFF, 0x00, 0x02});
-    auto firmware = std::search(all.begin(), all.end(), program.begin(), program.end());
-    ASSERT_NE(module, all.end());
-    ASSERT_NE(firmware, all.end());
-    EXPECT_GT(module, firmware);
-    EXPECT_TRUE(log.Has("Wait before starting modules upgrade!"));
 }
 
 // The pause after each module group sent after the firmware (here the

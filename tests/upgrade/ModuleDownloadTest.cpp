@@ -98,15 +98,6 @@ TEST_F(ModuleDownload, VerdictAfterTheLimitCountsAsNone) {
     EXPECT_FALSE(Send(1, 100));
 }
 
-TEST_F(ModuleDownload, FailedHandshakeClosesOnlyWhenAsked) {
-    link.handshakeResult = false;
-    EXPECT_FALSE(Send(1, 100, false));
-    EXPECT_EQ(link.closes, 0);
-    EXPECT_TRUE(link.writes.empty());
-    EXPECT_FALSE(Send(1, 100, true));
-    EXPECT_EQ(link.closes, 1);
-}
-
 TEST(ModuleWaitExtraTime, GrowsWithTheModuleSize) {
     struct Case {
         int type;

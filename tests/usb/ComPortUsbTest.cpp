@@ -135,33 +135,6 @@ TEST_F(ComPortUsbTest, ReadWithNothingToReadTimesOut) {
     EXPECT_TRUE(pauses.empty());
 }
 
-TEST_F(ComPortUsbTest, CleanRxDrainsWaitingAnswers) {
-    Add("name=p,serial=PR0011");
-    AddSizedAnswer(core, 30);
-    CComPortUsb link(1);
-    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
-    unsigned char request[] = {'Q', 30};
-    unsigned err = 0;
-    link.Write(request, sizeof request, &err);
-    link.CleanRX();
-    EXPECT_FALSE(core.HasOutput());
-    link.SetTimeoutRX(30);
-    unsigned char answer[64];
-    EXPECT_EQ(link.Read(answer, sizeof answer, &err), 0u);
-}
-
-TEST_F(ComPortUsbTest, WriteAfterCloseFindsThePrinterAgain) {
-    Add("name=p,serial=PR0011");
-    CComPortUsb link(1);
-    ASSERT_NO_FATAL_FAILURE(InitAndOpen(link));
-    link.Close();
-    unsigned char data[] = {1, 2, 3};
-    unsigned err = 1;
-    EXPECT_EQ(link.Write(data, sizeof data, &err), 3u);
-    EXPECT_EQ(err, 0u);
-    EXPECT_TRUE(bus->Device("p")->InterfaceClaimed());
-}
-
 TEST_F(ComPortUsbTest, DeviceListKeepsItsLinesWholeAndFiltersByVendor) {
     Add("name=a,vid=0AE7,pid=0E15,serial=PR0011,port=1");
     Add("name=b,vid=0AE7,pid=0E16,serial=PR0022,port=3");
