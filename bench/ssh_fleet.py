@@ -6,9 +6,14 @@ port, each with a printer on its own emulated USB bus and every fifth board
 a network printer on loopback too. Ansible reaches them over SSH as it
 reaches real boards (key login, pipelining on). Measures the rollout at the
 given fork counts and a run with every printer current (the controller's own
-work per board), and prints the table of deploy/ansible/README.md.
+work per board), and prints the table of deploy/ansible/README.md. Where the
+cgroup v1 CPU accounting is at hand (/sys/fs/cgroup/cpuacct), it also
+measures the CPU time of the controller (ansible-playbook and its ssh
+clients), of the boards (each sshd and all it runs: modules, prnupgrade) and
+of the simulated printers: unlike the wall time, these do not grow when other
+work shares the machine.
 
-    tests/fleet/ssh_fleet.py --boards 20 --forks 10 50 --prnupgrade build/app/prnupgrade \\
+    bench/ssh_fleet.py --boards 20 --forks 10 50 --prnupgrade build/app/prnupgrade \\
         --prninfo build/info/prninfo --prnsim build/sim/prnsim \\
         --prnmkfile build/sim/mkfile/prnmkfile --collection deploy/ansible
 
@@ -20,6 +25,7 @@ import json
 import math
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -31,27 +37,95 @@ import fleet_test  # noqa: E402  (the simulated boards and printers)
 SSHD = "/usr/sbin/sshd"
 FIRST_PORT = 42200
 WAVES = [1, 10, "25%"]
+CPUACCT = "/sys/fs/cgroup/cpuacct"
 
 
-def waves_of(boards):
-    """Board counts of the waves [1, 10, 25%] as Ansible cuts them."""
-    sizes, left, quarter = [], boards, max(1, boards // 4)
-    for size in [1, 10]:
-        if left > 0:
+class CpuGroups:
+    """CPU time of the controller, the boards and the printers, each a cgroup
+    of its own under cpuacct; processes started later stay in their
+    parent's group. Without cgroup v1 accounting, usage() is None."""
+
+    KINDS = ["controller", "boards", "printers"]
+
+    def __init__(self):
+        self.top = os.path.join(CPUACCT, "prnfleet-%d" % os.getpid())
+        try:
+            for kind in [""] + self.KINDS:
+                os.makedirs(os.path.join(self.top, kind))
+            self.join("controller", os.getpid())
+        except OSError:
+            self.top = None
+
+    def join(self, kind, pid):
+        if self.top:
+            with open(os.path.join(self.top, kind, "cgroup.procs"), "w") as f:
+                f.write(str(pid))
+
+    def usage(self):
+        """Seconds of CPU time by group, or None."""
+        if not self.top:
+            return None
+        figures = {}
+        for kind in self.KINDS:
+            with open(os.path.join(self.top, kind, "cpuacct.usage")) as f:
+                figures[kind] = int(f.read()) / 1e9
+        return figures
+
+    def remove(self):
+        """Ends what is left in the groups (an interrupted playbook leaves its
+        workers and ssh connections behind) and removes them."""
+        if not self.top:
+            return
+        with open(os.path.join(CPUACCT, "cgroup.procs"), "w") as f:
+            f.write(str(os.getpid()))
+        for kind in self.KINDS:
+            with open(os.path.join(self.top, kind, "cgroup.procs")) as f:
+                for pid in f.read().split():
+                    try:
+                        os.kill(int(pid), signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+        deadline = time.monotonic() + 10
+        for kind in self.KINDS + [""]:
+            while True:
+                try:
+                    os.rmdir(os.path.join(self.top, kind))
+                    break
+                except OSError:
+                    if time.monotonic() > deadline:
+                        raise
+                    time.sleep(0.1)
+
+
+def waves_of(boards, waves):
+    """Board counts of the waves as Ansible cuts them: the last size (a
+    number or a percentage of the fleet) repeats until every board had its
+    turn."""
+    sizes, left = [], boards
+    for i, wave in enumerate(waves):
+        size = max(1, boards * int(wave[:-1]) // 100) if str(wave).endswith("%") else int(wave)
+        while left > 0:
             sizes.append(min(size, left))
             left -= sizes[-1]
-    while left > 0:
-        sizes.append(min(quarter, left))
-        left -= sizes[-1]
+            if i < len(waves) - 1:
+                break
     return sizes
 
 
-def rounds(boards, forks):
-    return sum(math.ceil(b / forks) for b in waves_of(boards))
+def rounds(boards, waves, forks):
+    return sum(math.ceil(b / forks) for b in waves_of(boards, waves))
 
 
 class SshFleet(fleet_test.Fleet):
     PLAYBOOK_TIMEOUT = 3600
+
+    def __init__(self, args, work, boards, cpu):
+        super().__init__(args, work, boards)
+        self.cpu = cpu
+
+    def start(self, board, kind, extra=()):
+        super().start(board, kind, extra)
+        self.cpu.join("printers", self.sims[(board, kind)][0].pid)
 
     def start_sshd(self):
         keys = os.path.join(self.work, "ssh")
@@ -74,9 +148,10 @@ class SshFleet(fleet_test.Fleet):
                         "Subsystem sftp internal-sftp\n" % (
                             port, os.path.join(keys, "host"),
                             os.path.join(keys, "authorized_keys")))
-            self.sshds.append(subprocess.Popen([SSHD, "-D", "-e", "-f", config],
-                                               stdout=subprocess.DEVNULL,
-                                               stderr=subprocess.DEVNULL))
+            self.sshds.append(subprocess.Popen(
+                [SSHD, "-D", "-e", "-f", config], stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL,
+                preexec_fn=lambda: self.cpu.join("boards", os.getpid())))
             self.ports[board] = port
         time.sleep(1)
 
@@ -115,6 +190,9 @@ def main():
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--boards", type=int, default=20)
     parser.add_argument("--forks", type=int, nargs="+", default=[10, 50])
+    parser.add_argument("--waves", nargs="+", default=WAVES,
+                        type=lambda w: w if w.endswith("%") else int(w),
+                        help="board counts or percentages of the waves (default 1 10 25%%)")
     parser.add_argument("--keep", action="store_true")
     parser.add_argument("--no-current", action="store_true",
                         help="leave out the runs with every printer current")
@@ -124,37 +202,48 @@ def main():
         setattr(args, name, os.path.abspath(getattr(args, name)))
     boards = {"board%02d" % (i + 1): (False, i % 5 == 4) for i in range(args.boards)}
     work = tempfile.mkdtemp(prefix="sshfleet-")
-    fleet = SshFleet(args, work, boards)
+    cpu = CpuGroups()
+    fleet = SshFleet(args, work, boards, cpu)
     results = []
+
+    def measured(name, forks, result):
+        before = cpu.usage()
+        code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks),
+                                         waves=args.waves)
+        after = cpu.usage()
+        fleet_test.check(code == 0 and all(r["result"] == result for r in rows),
+                         "%s failed:\n%s" % (name, out[-3000:]))
+        used = {k: after[k] - before[k] for k in after} if after else None
+        results.append((name, forks, fleet.timings[-1][1], used, os.getloadavg()[1]))
+        print("%s: %.1f s, CPU %s, load %.1f" % (name, fleet.timings[-1][1], used,
+                                                 os.getloadavg()[1]), flush=True)
+
     try:
         fleet.setup()
         fleet.start_sshd()
         for forks in args.forks:
             fleet.fresh()
-            name = "rollout-f%d" % forks
-            code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks), waves=WAVES)
-            fleet_test.check(code == 0 and all(r["result"] == "upgraded" for r in rows),
-                             "%s failed:\n%s" % (name, out[-3000:]))
-            results.append((name, forks, fleet.timings[-1][1]))
-            if args.no_current:
-                continue
-            name = "current-f%d" % forks
-            code, out, rows = fleet.playbook(name, fleet.package, "-f", str(forks), waves=WAVES)
-            fleet_test.check(code == 0 and all(r["result"] == "current" for r in rows),
-                             "%s failed:\n%s" % (name, out[-3000:]))
-            results.append((name, forks, fleet.timings[-1][1]))
+            measured("rollout-f%d" % forks, forks, "upgraded")
+            if not args.no_current:
+                measured("current-f%d" % forks, forks, "current")
     finally:
         fleet.stop_all()
         fleet.stop_sshd()
+        cpu.remove()
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
     printers = len(boards) + sum(1 for _, network in boards.values() if network)
-    print("%d boards, %d printers, waves %s" % (len(boards), printers, waves_of(len(boards))))
-    print("| run | forks | rounds | wall time | per round |")
-    print("|---|---|---|---|---|")
-    for name, forks, took in results:
-        n = rounds(len(boards), forks)
-        print("| %s | %d | %d | %.1f s | %.1f s |" % (name, forks, n, took, took / n))
+    print("%d boards, %d printers, waves %s" % (len(boards), printers,
+                                                 waves_of(len(boards), args.waves)))
+    print("| run | forks | rounds | wall time | per round | CPU per board: controller | "
+          "board | printers | load (5 min) |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for name, forks, took, used, load in results:
+        n = rounds(len(boards), args.waves, forks)
+        per_board = ["%.1f s" % (used[k] / len(boards)) if used else "-"
+                     for k in CpuGroups.KINDS]
+        print("| %s | %d | %d | %.1f s | %.1f s | %s | %.1f |" % (
+            name, forks, n, took, took / n, " | ".join(per_board), load))
 
 
 if __name__ == "__main__":

@@ -7,31 +7,36 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
 
 export TMPDIR=${TMPDIR:-/tmp}
+# Each step is announced with the seconds spent so far: the run must stay short.
+step() { echo "== $* (at ${SECONDS} s)"; }
+# The end-to-end tests spend nearly all their time waiting for the printer
+# (a test of 60 s uses about 2 s of CPU): three at a time per core.
+jobs=$(($(nproc) * 3))
 
-echo "== normal build"
+step "normal build"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRN_BUILD_TESTS=ON
-ctest --test-dir build --output-on-failure -j 2
+ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== fault campaign: a fixed seed over every link and mode, and the regressions"
+step "fault campaign: a fixed seed over every link and mode, and the regressions"
 scripts/campaign.sh --seed 20261207 --trials 40 --jobs 4 \
   --regressions tests/campaign/regressions.txt
 
-echo "== sanitizer build"
+step "sanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPRN_SANITIZE=ON
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j 2
-echo "== fault campaign under the sanitizers: quick trials of every link"
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+step "fault campaign under the sanitizers: quick trials of every link"
 scripts/campaign.sh --sanitizer --seed 20261207 --jobs 2 \
   --trial 0 --trial 2 --trial 3 --trial 8 --trial 9 --trial 14 --trial 16
 
-echo "== fuzzing"
+step "fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 
-echo "== ARM builds under emulation, Debian packages"
+step "ARM builds under emulation, Debian packages"
 scripts/cross-test.sh
 
-echo "== fleet rollout installing the amd64 package (as root; removed again)"
+step "fleet rollout installing the amd64 package (as root; removed again)"
 if [ "$(id -u)" -eq 0 ]; then
   python3 tests/fleet/fleet_test.py --packages build-deb --collection deploy/ansible \
     --prnupgrade build/app/prnupgrade --prninfo build/info/prninfo \
@@ -39,3 +44,4 @@ if [ "$(id -u)" -eq 0 ]; then
 else
   echo "skipped: the board installs the package with apt, which needs root"
 fi
+step "done"
