@@ -3,10 +3,9 @@
 
 #include <cstdlib>
 #include <memory>
-#include <random>
 #include <string>
 
-#include "comm/AnswerEndScanner.h"
+#include "comm/ComPort.h"
 #include "tests/comm/ScriptedLink.h"
 
 namespace {
@@ -24,15 +23,6 @@ std::string Read(ScriptedLink& link, int* size) {
 const std::string ETX = "\x03";
 const std::string OPEN = "<DATABYTES>";
 const std::string CLOSE = "</DATABYTES>";
-
-// The end rule applied to the whole data at once.
-bool ReferenceComplete(const std::string& data) {
-    size_t open = data.find(OPEN);
-    if (open == std::string::npos) return data.find('\x03') != std::string::npos;
-    size_t close = data.find(CLOSE, open + OPEN.size());
-    if (close == std::string::npos) return false;
-    return data.find('\x03', close + CLOSE.size()) != std::string::npos;
-}
 
 }  // namespace
 
@@ -90,27 +80,6 @@ TEST(ReadProtocollData, TimedFormWaitsOnlyAsLongAsAllowed) {
     Answer b(complete.ReadProtocollData(&size, 10000));
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(size, 6);
-}
-
-TEST(AnswerEndScanner, AgreesWithTheWholeDataRuleForAnyChunking) {
-    const std::string pieces[] = {"\x02", "<C40>",  OPEN,     CLOSE, ETX,       "<",
-                                  "DATA", "BYTES>", "</DATA", "x",   "\x03\x03"};
-    std::mt19937 random(12345);
-    for (int round = 0; round < 3000; ++round) {
-        std::string data;
-        int count = 1 + static_cast<int>(random() % 12);
-        for (int i = 0; i < count; ++i) data += pieces[random() % std::size(pieces)];
-        AnswerEndScanner scanner;
-        size_t fed = 0;
-        while (fed < data.size()) {
-            fed = std::min(data.size(), fed + 1 + random() % 9);
-            bool complete =
-                scanner.Complete(reinterpret_cast<const unsigned char*>(data.data()), fed);
-            ASSERT_EQ(complete, ReferenceComplete(data.substr(0, fed)))
-                << ::testing::PrintToString(data.substr(0, fed));
-            if (complete) break;
-        }
-    }
 }
 
 TEST(WritePackets, ExactMultipleWritesEveryPieceAndPausesAfterEach) {

@@ -29,10 +29,6 @@ class RecordingLink : public CComPort {
         calls.push_back(std::string("usb:") + a + "|" + b);
         return Result();
     }
-    bool Init(char* host, int port) override {
-        calls.push_back(std::string("eth:") + host + ":" + std::to_string(port));
-        return Result();
-    }
     bool Init(char* device, int baud, int flow, bool isVirtual) override {
         calls.push_back(std::string("ser:") + device + ":" + std::to_string(baud) + ":" +
                         std::to_string(flow) + (isVirtual ? ":virtual" : ""));
@@ -107,23 +103,6 @@ TEST(ExtractUsbParamsFromName, SplitsOnTheFirstTwoBars) {
     EXPECT_EQ(strlen(Split(huge.c_str()).serial), PrinterComm::USB_PART_SIZE - 1);
 }
 
-TEST_F(OpenPort, UsbUsesProductIdAndTheSerialsLastCharacter) {
-    settings.iType = COMMPORT_USB;
-    snprintf(settings.szUsbDevice, sizeof(settings.szUsbDevice), "%s", "0DD4|0195|ABC3");
-    RecordingLink link;
-    bool ok = false;
-    std::string log = Open(link, ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(link.calls, (std::vector<std::string>{"usb:0195|3", "open"}));
-    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]USB PRN Port"));
-
-    snprintf(settings.szUsbDevice, sizeof(settings.szUsbDevice), "%s", "0DD4|0195|");
-    settings.iType = 3;  // handled like USB
-    RecordingLink second;
-    EXPECT_TRUE(comm.OpenCommunicationPort(&second, &settings));
-    EXPECT_EQ(second.calls.front(), "usb:0195|");
-}
-
 TEST_F(OpenPort, FailedInitLogsTheLinksReason) {
     settings.iType = COMMPORT_USB;
     snprintf(settings.szUsbDevice, sizeof(settings.szUsbDevice), "%s", "nobars");
@@ -136,22 +115,6 @@ TEST_F(OpenPort, FailedInitLogsTheLinksReason) {
     EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Open Port Error"));
     EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Error: no such printer"));
     EXPECT_EQ(comm.iErrorCode, 0);  // the operations store their own code
-}
-
-TEST_F(OpenPort, EthernetLogsTheAddressAndPort) {
-    settings.iType = COMMPORT_ETH;
-    snprintf(settings.szEthAddress, sizeof(settings.szEthAddress), "%s", "192.168.1.50");
-    settings.iEthPort = 9100;
-    RecordingLink link;
-    link.openResult = false;
-    bool ok = true;
-    std::string log = Open(link, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(link.calls, (std::vector<std::string>{"eth:192.168.1.50:9100", "open"}));
-    EXPECT_NE(log.find("[OpenCommunicationPort]ETH Port Name: {192.168.1.50}:{9100}"),
-              std::string::npos)
-        << log;
-    EXPECT_TRUE(Has(log, "Open Port Error"));
 }
 
 TEST_F(OpenPort, SerialOpensThePortAndDoublesTheReceiveTimeout) {
@@ -170,14 +133,6 @@ TEST_F(OpenPort, SerialOpensThePortAndDoublesTheReceiveTimeout) {
     EXPECT_EQ(link.iFlowControl, 1);
     EXPECT_TRUE(Has(log, "[OpenCommunicationPort]COM Port"));
     EXPECT_EQ(log.find("COM Port VIRTUAL"), std::string::npos);
-
-    // A serial link asked to open as a network printer: the base Init fails.
-    settings.iType = COMMPORT_ETH;
-    snprintf(settings.szEthAddress, sizeof(settings.szEthAddress), "%s", "10.0.0.9");
-    CComPortRs232 wrongKind;
-    log = Open(wrongKind, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(Has(log, "Open Port Error"));
 }
 
 // The printer's USB virtual serial port is told by its driver's name in
@@ -211,15 +166,4 @@ TEST_F(OpenPort, SerialPortOfTheVirtualPortDriverOpensAsVirtual) {
         EXPECT_EQ(link.calls, (std::vector<std::string>{row.init, "open"}));
         EXPECT_EQ(Has(log, "[OpenCommunicationPort]COM Port VIRTUAL"), row.isVirtual) << log;
     }
-}
-
-TEST_F(OpenPort, UnknownKindIsInvalid) {
-    // settings.iType is -1 by default
-    RecordingLink link;
-    bool ok = true;
-    std::string log = Open(link, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(link.calls.empty());
-    EXPECT_TRUE(Has(log, "[OpenCommunicationPort]Port Invalid"));
-    EXPECT_EQ(log.find("Error:"), std::string::npos);
 }

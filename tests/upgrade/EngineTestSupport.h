@@ -44,9 +44,7 @@ class EngineLink : public ScriptedLink {
 
     bool ReOpen() override {
         ++reopens;
-        bool ok = reopenResults.empty() ? reopenDefault : reopenResults.front();
-        if (!reopenResults.empty()) reopenResults.erase(reopenResults.begin());
-        return ok;
+        return reopenDefault;
     }
     bool Close() override {
         ++closes;
@@ -77,7 +75,6 @@ class EngineLink : public ScriptedLink {
 
     std::vector<int> writeTimeouts;  // the transmit time-out of each write
     bool reopenDefault = true;
-    std::vector<bool> reopenResults;
     bool handshakeResult = true;
     int reopens = 0;
     int closes = 0;

@@ -1,10 +1,9 @@
-// The engines' shared work: checksums, the module download and its verdict,
+// The engines' shared work: the module download and its verdict,
 // the module groups of a package and the reopening before each of them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "files/ModuleData.h"
@@ -12,84 +11,10 @@
 #include "tests/files/FilesTestHelpers.h"
 #include "tests/upgrade/EngineTestSupport.h"
 #include "upgrade/UpgradePrinter.h"
-#include "upgrade/UpgradePrinter_ModeU1.h"
-#include "upgrade/UpgradePrinter_ModeU2.h"
-#include "upgrade/UpgradePrinter_ModeU3.h"
-#include "upgrade/UpgradePrinter_ModeU4.h"
-#include "upgrade/UpgradePrinter_ModeU5.h"
 
 using enginetest::EngineLink;
 using enginetest::FakeClock;
 using filestest::LogCapture;
-
-namespace {
-
-struct Sums {
-    unsigned long sum;
-    unsigned long xorSum;
-};
-
-Sums ImageSums(const std::vector<unsigned char>& data) {
-    Sums s{};
-    UpgradePrinter::GetCheckSumImage(data.data(), static_cast<int64_t>(data.size()), s.sum,
-                                     s.xorSum);
-    return s;
-}
-
-}  // namespace
-
-TEST(EngineChecksums, MatchHandComputedAndIndependentSums) {
-    std::vector<unsigned char> three{1, 2, 3};
-    Sums image = ImageSums(three);
-    EXPECT_EQ(image.sum, 6u);
-    EXPECT_EQ(image.xorSum, 5u);  // (1^0) + (2^1) + (3^2)
-
-    std::vector<unsigned char*> banks{three.data(), three.data()};
-    Sums twice{};
-    UpgradePrinter::GetCheckSumBanks(banks, 3, twice.sum, twice.xorSum);
-    EXPECT_EQ(twice.sum, 12u);
-    EXPECT_EQ(twice.xorSum, 10u);  // the index starts again in each bank
-
-    // Past 65536 bytes the index wraps like the package sums of the file maker.
-    mkfile::Bytes large = mkfile::Pattern(200000, 7);
-    Sums big = ImageSums(std::vector<unsigned char>(large.begin(), large.end()));
-    mkfile::ChecksumPair expected = mkfile::Checksum(large.data(), large.size());
-    EXPECT_EQ(big.sum, expected.sum1);
-    EXPECT_EQ(big.xorSum, expected.sum2);
-
-    EXPECT_EQ(ImageSums({}).sum, 0u);
-    std::vector<unsigned char*> none;
-    Sums empty{9, 9};
-    UpgradePrinter::GetCheckSumBanks(none, 3, empty.sum, empty.xorSum);
-    EXPECT_EQ(empty.sum + empty.xorSum, 0u);
-}
-
-TEST(GetUpgradeClass, ModesWithAnEngine) {
-    struct Case {
-        int mode;
-        int engineMode;  // 0: none
-        const std::type_info* engine;
-    } cases[] = {{0, 0, nullptr},
-                 {1, 1, &typeid(UpgradePrinter_ModeU1)},
-                 // Both boot-mode engines carry the mode number 2.
-                 {2, 2, &typeid(UpgradePrinter_ModeU2)},
-                 {3, 3, &typeid(UpgradePrinter_ModeU3)},
-                 {4, 2, &typeid(UpgradePrinter_ModeU4)},
-                 {5, 5, &typeid(UpgradePrinter_ModeU5)},
-                 {6, 0, nullptr}};
-    for (const Case& c : cases) {
-        auto engine = UpgradePrinter::GetUpgradeClass(c.mode, 7, 2);
-        if (c.engineMode == 0) {
-            EXPECT_FALSE(engine) << c.mode;
-            continue;
-        }
-        ASSERT_TRUE(engine) << c.mode;
-        EXPECT_TRUE(typeid(*engine) == *c.engine) << c.mode;
-        EXPECT_EQ(engine->iModeNumber, c.engineMode);
-        EXPECT_EQ(engine->iComponentMask, 7);
-        EXPECT_EQ(engine->timem, 2);
-    }
-}
 
 class ModuleDownload : public ::testing::Test {
   protected:
@@ -115,11 +40,6 @@ TEST_F(ModuleDownload, VerdictBytes) {
         {"\xAA", true, nullptr},
         {"\x06\x33", false, "Answer Error(0x33) : ID Module Error"},
         {"\x44", false, "Answer Error(0x44) : Module Error"},
-        {"\x66", false, "Answer Error(0x66) : Ram Error"},
-        {"\x95", false, "Answer Error(0x95) : Generic Error"},
-        {"\x88", false, "Answer Error(0x88) : Clear Flash Error"},
-        {"\x77", false, "Answer Error(0x77) : Program Flash Error"},
-        {"\x98", false, "Answer Error(0x98) : Upgrade Port not supported Error"},
     };
     for (const Case& c : cases) {
         link.reads = {"", "\x06", c.answer};  // nothing, an ignored byte, the verdict
@@ -176,15 +96,6 @@ TEST_F(ModuleDownload, VerdictAfterTheLimitCountsAsNone) {
     link.readCostMs = 61000;  // the one read returns after the limit
     link.reads = {"\xAA"};
     EXPECT_FALSE(Send(1, 100));
-}
-
-TEST_F(ModuleDownload, FailedHandshakeClosesOnlyWhenAsked) {
-    link.handshakeResult = false;
-    EXPECT_FALSE(Send(1, 100, false));
-    EXPECT_EQ(link.closes, 0);
-    EXPECT_TRUE(link.writes.empty());
-    EXPECT_FALSE(Send(1, 100, true));
-    EXPECT_EQ(link.closes, 1);
 }
 
 TEST(ModuleWaitExtraTime, GrowsWithTheModuleSize) {

@@ -11,21 +11,6 @@
 #include "sim/usb/UsbDeviceConfig.h"
 #include "sim/usb/UsbTestbed.h"
 
-// Calls visit(device, descriptor) for every device libusb lists, in its order.
-template <typename Visit>
-void ForEachListedDevice(Visit visit) {
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) < 0) return;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context, &list);
-    for (ssize_t i = 0; i < n; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) == 0) visit(list[i], d);
-    }
-    if (n >= 0) libusb_free_device_list(list, 1);
-    libusb_exit(context);
-}
-
 // An emulated USB bus in this process with the simulated printer on it.
 class UsbBusFixture : public ::testing::Test {
   protected:
@@ -35,14 +20,6 @@ class UsbBusFixture : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(ParseUsbDeviceConfig(text, layout, error)) << error;
         ASSERT_TRUE(bus->Declare(layout, error)) << error;
-    }
-    void Plug(const std::string& name) {
-        std::string error;
-        ASSERT_TRUE(bus->Plug(name, error)) << error;
-    }
-    void Unplug(const std::string& name) {
-        std::string error;
-        ASSERT_TRUE(bus->Unplug(name, error)) << error;
     }
 
     // Finds the printer by product id 0E15 and address number, and opens it.
