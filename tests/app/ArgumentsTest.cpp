@@ -127,6 +127,8 @@ TEST(ParseDevice, UsbNamesAreUpperCasedAndAnyTakesTheFirstListedLine) {
     CommPortSettings usb;
     ASSERT_TRUE(parse_device("0ae7|0101|tamper1", COMMPORT_USB, usb, nullptr));
     EXPECT_STREQ(usb.szUsbDevice, "0AE7|0101|TAMPER1");
+    ASSERT_TRUE(parse_device("a", COMMPORT_USB, usb, nullptr));  // an address number alone
+    EXPECT_STREQ(usb.szUsbDevice, "A");
 
     std::string given = "0AE7|0101|tamper1\n0AE7|0202|other2\n";
     auto list = [&](std::string& out) {

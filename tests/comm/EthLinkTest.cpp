@@ -177,6 +177,47 @@ TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
     EXPECT_LT(took, std::chrono::seconds(12));
 }
 
+// A connection that the printer dropped before the write took anything is made
+// again, and the whole write goes on the new one.
+TEST(EthLink, WriteOnADroppedConnectionGoesOnANewOne) {
+    int server = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(listen(server, 8), 0);
+    socklen_t length = sizeof(addr);
+    getsockname(server, reinterpret_cast<sockaddr*>(&addr), &length);
+    std::atomic<bool> dropped{false};
+    std::string second;
+    std::thread printer([&] {
+        int first = accept(server, nullptr, nullptr);
+        linger reset{1, 0};
+        setsockopt(first, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+        close(first);
+        dropped = true;
+        pollfd p{server, POLLIN, 0};
+        if (poll(&p, 1, 10000) <= 0) return;  // the write was not tried again
+        int c = accept(server, nullptr, nullptr);
+        char buf[64];
+        for (ssize_t n; (n = read(c, buf, sizeof(buf))) > 0;) second.append(buf, size_t(n));
+        close(c);
+    });
+    CComPortEth link;
+    Connect(link, ntohs(addr.sin_port));
+    ASSERT_TRUE(link.Open());
+    while (!dropped) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the reset has come
+    unsigned err = 0;
+    unsigned char data[] = {'b', 'a', 'n', 'k'};
+    EXPECT_EQ(link.Write(data, sizeof(data), &err), sizeof(data));
+    EXPECT_EQ(err, 0u);
+    link.Close();
+    printer.join();
+    close(server);
+    EXPECT_EQ(second, "bank");
+}
+
 // A host that does not resolve or a port outside the TCP range fails; the
 // port before any socket is made, at once and without the close pause.
 TEST(EthLink, BadAddressesFailAtOnce) {

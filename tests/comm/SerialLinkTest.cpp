@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "comm/ComPortRs232.h"
@@ -63,6 +64,20 @@ TEST(SerialInit, RejectsRatesAndFlowControlOutsideTheTables) {
     ASSERT_TRUE(link.Init(dev, 115200, 2, false));
     EXPECT_EQ(link.tty.c_iflag, static_cast<tcflag_t>(IXON | IXOFF | IXANY));
     EXPECT_EQ(link.tty.c_cflag & CRTSCTS, 0u);
+}
+
+TEST(SerialOpen, TheLineRunsAtTheRateAsked) {
+    const std::pair<int, speed_t> rates[] = {{1200, B1200},   {2400, B2400},    {4800, B4800},
+                                             {9600, B9600},   {19200, B19200},  {38400, B38400},
+                                             {57600, B57600}, {115200, B115200}};
+    for (const auto& [rate, code] : rates) {
+        OpenLink o(rate);
+        ASSERT_TRUE(o.opened) << rate;
+        termios line{};
+        ASSERT_EQ(tcgetattr(o.link.iFd, &line), 0);
+        EXPECT_EQ(cfgetospeed(&line), code) << rate;
+        EXPECT_EQ(cfgetispeed(&line), code) << rate;
+    }
 }
 
 TEST(SerialOpen, MissingDeviceFailsWithoutTouchingADescriptor) {
