@@ -13,7 +13,7 @@ injects. What every trial must hold:
   - exit other than 0: a documented exit code and, with -v, an error line;
   - a trial without a fault ends with exit 0.
 
-A violation that the document itself demands (see MANDATED) is counted
+A violation that the program's defined behaviour demands (see MANDATED) is counted
 apart. Standard library only.
 """
 
@@ -58,7 +58,7 @@ CODE_TEXT = {11: "File corrupted or not found", 12: "Device not compatible", 13:
 
 
 # ---------------------------------------------------------------- bounds
-# The longest time the document's waits allow, with -m 0 (which removes
+# The longest time the program's waits allow, with -m 0 (which removes
 # every multiplied pause and USB time-out), per link: see docs/reliability.md.
 LINK_BOUND = {
     # setup dialogue + reopen + handshake + firmware, one close (2 s) per
@@ -407,7 +407,7 @@ def run_trial(tools, t, keep_dir=None):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-# Cases where the document itself ends with success while the printer does
+# Cases where the defined behaviour itself ends with success while the printer does
 # not hold what was asked for; without --verify they are listed, not counted.
 def mandated(t):
     if t["gen"] == 2 and (t["mask"] & 6) == 2 and (t["mask"] & 1):

@@ -1,4 +1,4 @@
-// What a newcomer meets beyond the document's output: typo warnings, the -v
+// What a newcomer meets beyond its defined output: typo warnings, the -v
 // line that names a cause, a replay that ends by itself, and the README's
 // examples run as written. The real prnupgrade against prnsim throughout.
 #include <gtest/gtest.h>
@@ -119,8 +119,8 @@ TEST_F(FirstHour, TyposAreWarnedAboutAndChangeNothingElse) {
     }
 }
 
-// With -v one line names the cause after the document's lines; without it
-// nothing is added. The exit code is the document's either way.
+// With -v one line names the cause after the operation's own lines; without it
+// nothing is added. The exit code is the same either way.
 TEST_F(FirstHour, VerboseNamesTheCause) {
     struct Row {
         std::string link;
