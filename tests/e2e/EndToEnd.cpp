@@ -142,12 +142,8 @@ std::vector<std::string> Expand(std::vector<std::string> words, const std::strin
 // The printer reads its line in order: once it answers an identification
 // request of ours, it has taken in everything the program wrote before.
 void Settle(const testsupport::SimProcess& sim, const std::string& link) {
-    int fd = -1;
-    if (link == "eth") {
-        fd = testsupport::ConnectLoopback(sim.TcpPort());
-    } else {
-        fd = open(sim.Announced("pty").c_str(), O_RDWR | O_NOCTTY);
-    }
+    const int fd = link == "eth" ? testsupport::ConnectLoopback(sim.TcpPort())
+                                 : open(sim.Announced("pty").c_str(), O_RDWR | O_NOCTTY);
     if (fd < 0) return;
     const unsigned char request[] = {0x18, 0x1D, 0x49, 0x01};
     if (write(fd, request, sizeof(request)) == static_cast<ssize_t>(sizeof(request))) {
@@ -193,7 +189,6 @@ std::string CaseName(const testing::TestParamInfo<Case>& info) {
 }
 
 Outcome Execute(const Row& row, const std::string& link, const std::string& out) {
-    std::vector<std::string> printer = Expand(row.printer, out);
     std::vector<std::string> argv{PRNUPGRADE_BIN};
     for (const std::string& a : Expand(row.args, out)) argv.push_back(a);
     testsupport::RunOptions options;
@@ -205,14 +200,11 @@ Outcome Execute(const Row& row, const std::string& link, const std::string& out)
 
     Outcome outcome;
     testsupport::SimProcess sim;
+    std::vector<std::string> simArgv = Expand(row.printer, out);
+    simArgv.insert(simArgv.begin(), PRNSIM_BIN);
     if (link == "ser" || link == "eth") {
-        std::vector<std::string> simArgv{PRNSIM_BIN};
-        if (link == "eth") {
-            simArgv.insert(simArgv.end(), {"--tcp", "0"});
-        } else {
-            simArgv.push_back("--pty");
-        }
-        simArgv.insert(simArgv.end(), printer.begin(), printer.end());
+        simArgv.push_back(link == "eth" ? "--tcp" : "--pty");
+        if (link == "eth") simArgv.push_back("0");
         if (!sim.Start(simArgv)) {
             ADD_FAILURE() << sim.Output();
             return outcome;
@@ -222,8 +214,6 @@ Outcome Execute(const Row& row, const std::string& link, const std::string& out)
         argv.insert(argv.end(), {"-t", link, "-d", device});
     } else if (link == "usb") {
         // prnsim PRINTER... --usb BUS... -- prnupgrade ARGS... -t usb -d DEVICE
-        std::vector<std::string> simArgv{PRNSIM_BIN};
-        simArgv.insert(simArgv.end(), printer.begin(), printer.end());
         simArgv.push_back("--usb");
         for (const std::string& w : Expand(row.bus, out)) simArgv.push_back(w);
         simArgv.push_back("--");
@@ -251,7 +241,6 @@ void RunCase(const Case& c) {
     Outcome outcome = Execute(row, c.link, out);
     const ProgramResult& r = outcome.program;
     const std::string& report = outcome.report;
-    const long long ms = outcome.ms;
     const std::string printed = r.out + r.err;
 
     EXPECT_FALSE(r.timedOut);
@@ -275,9 +264,9 @@ void RunCase(const Case& c) {
         EXPECT_TRUE(testsupport::ReadWholeFile(out) == expected.substr(0, row.receivedBytes))
             << "@out differs from " << row.received;
     }
-    EXPECT_GE(ms, row.minMs);
+    EXPECT_GE(outcome.ms, row.minMs);
     if (row.maxMs > 0) {
-        EXPECT_LT(ms, row.maxMs);
+        EXPECT_LT(outcome.ms, row.maxMs);
     }
     if (row.exactOut != nullptr) {
         EXPECT_EQ(r.out, Expand(row.exactOut, out));

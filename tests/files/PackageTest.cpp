@@ -316,10 +316,6 @@ TEST(Package, RecordFieldsOfBothForms) {
         EXPECT_EQ(font.ExtractDataBuffer(area, 64, 1000), result) << margin;
         EXPECT_EQ(font.uiDataSize, 0u) << margin;
     }
-
-    const std::pair<char, int> kinds[] = {{'f', 0}, {'C', 1}, {'d', 2}, {'u', 3}, {'b', 4},
-                                          {'s', 6}, {'l', 7}, {'x', 5}, {'D', 5}};
-    for (const auto& [c, id] : kinds) EXPECT_EQ(PSWHeaderModule::ModuleIdFromChar(c), id) << c;
 }
 
 TEST(Package, FileInfoTextIsCompleteAndBounded) {

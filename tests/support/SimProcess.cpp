@@ -43,12 +43,8 @@ bool SimProcess::Start(const std::vector<std::string>& argv, int timeoutMs) {
 }
 
 void SimProcess::ReadAvailable(int timeoutMs) {
-    struct pollfd p {};
-    p.fd = outFd_;
-    p.events = POLLIN;
-    int rc = poll(&p, 1, timeoutMs);
-    if (rc < 0 && errno == EINTR) return;
-    if (rc <= 0) return;
+    pollfd p{outFd_, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return;  // nothing yet, or a signal
     char buffer[4096];
     ssize_t got = read(outFd_, buffer, sizeof(buffer));
     if (got > 0) {
