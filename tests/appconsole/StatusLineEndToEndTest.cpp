@@ -30,8 +30,7 @@ Outcome UpgradeOverTcp(const std::string& package, bool errOnTerminal, const std
     EXPECT_TRUE(printer.Start(
         {PRNSIM_BIN, "--tcp", "0", "--mode", "U3", "--package", package, "--restart-ms", "0"}))
         << printer.Output();
-    const std::string where = printer.Announced("tcp");
-    const std::string port = where.substr(where.find(':') + 1);
+    const std::string port = std::to_string(printer.TcpPort());
     testsupport::TempDir work;
     testsupport::RunOptions options;
     options.workingDirectory = work.path();
