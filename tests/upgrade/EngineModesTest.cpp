@@ -220,6 +220,17 @@ TEST_F(EngineRun, BrokenImagesAreRefusedBeforeAnyByte) {
     }
 }
 
+// A USB printer that does not come back from its restart is looked for seven
+// times, 5 s apart; the release read then tries its nine reopens.
+TEST_F(EngineRun, ARestartIsAwaitedSevenLooks) {
+    Package(2, 3, 1024);
+    link.reads = {"0.99"};
+    link.reopenDefault = false;
+    Run(3, COMMPORT_USB, 1);
+    EXPECT_EQ(link.reopens, 7 + 9);
+    EXPECT_EQ(clock.Count(5000), 6 + 8);
+}
+
 TEST_F(EngineRun, U3SendsLargePiecesAndWaitsWithoutAnswer) {
     Package(2, 3, 1024);
     link.reads = {"0.99"};
