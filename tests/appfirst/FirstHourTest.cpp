@@ -55,13 +55,12 @@ class FirstHour : public ::testing::Test {
     void SetUp() override {
         // model 99 on a model 12 printer; release 2.50 for it; a module
         // whose size field is wrong.
-        ASSERT_EQ(
+        const ProgramResult made =
             Sh("$PRNMKFILE package -o fw99.psw --family 3 --model 99 && "
                "$PRNMKFILE package -o fw.psw --family 3 --model 12 --custom 0 --release 250 "
                "&& $PRNMKFILE module -o bad.mod --file-size 5 && mkdir folder && echo x > fw.txt",
-               dir_.path())
-                .exitCode,
-            0);
+               dir_.path());
+        ASSERT_EQ(made.exitCode, 0) << made.err;
     }
     // prnupgrade with args (files named relative to the folder), against a
     // printer: none, "tcp" with the printer options, or "usb" with the
@@ -233,11 +232,11 @@ cat "$out"; rm -f "$out"; exit $rc
     for (const std::string& block : blocks) {
         SCOPED_TRACE(block);
         TempDir dir;
-        ASSERT_EQ(Sh("mkdir -p build/app build/sim/mkfile && ln -s $PRNUPGRADE build/app/prnupgrade"
-                     " && ln -s $PRNMKFILE build/sim/mkfile/prnmkfile",
-                     dir.path())
-                      .exitCode,
-                  0);
+        const ProgramResult linked =
+            Sh("mkdir -p build/app build/sim/mkfile && ln -s $PRNUPGRADE build/app/prnupgrade"
+               " && ln -s $PRNMKFILE build/sim/mkfile/prnmkfile",
+               dir.path());
+        ASSERT_EQ(linked.exitCode, 0) << linked.err;
         dir.write("build/sim/prnsim", wrapper);
         chmod(dir.file("build/sim/prnsim").c_str(), 0755);
         ProgramResult run = Sh(block, dir.path(), 110000);
