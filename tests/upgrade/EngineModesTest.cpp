@@ -34,9 +34,9 @@ class EngineRun : public ::testing::Test {
         ASSERT_TRUE(enginetest::LoadPackage(layout, *psw));
     }
 
-    bool Run(int mode, int portType = COMMPORT_SERIAL, int mask = 255) {
+    bool Run(int mode, int portType = COMMPORT_SERIAL, int mask = 255, int timem = 1) {
         link.iPortType = portType;
-        engine = UpgradePrinter::GetUpgradeClass(mode, mask, 1);
+        engine = UpgradePrinter::GetUpgradeClass(mode, mask, timem);
         engine->SetClock(clock);
         return psw->iPswType != 0 ? engine->StartUpgrade_PSW2(info, link, *psw, settings, nullptr,
                                                               nullptr, psw->components)
@@ -278,6 +278,16 @@ TEST_F(EngineRun, U5DataBankAnswers) {
             EXPECT_LE(waited, 99100u);
         }
     }
+}
+
+// U5's wait for the restart between code and data follows -m.
+TEST_F(EngineRun, U5RestartWaitFollowsTheMultiplier) {
+    Package(2, 5, 256);
+    link.reads = {"0.99", "\x12\x99"};
+    link.fallback = "";
+    Run(5, COMMPORT_SERIAL, 1, 2);
+    EXPECT_EQ(clock.Count(2 * 30000), 1);
+    EXPECT_EQ(clock.Count(30000), 0);
 }
 
 // The pause after each module group sent after the firmware (here the
