@@ -53,7 +53,10 @@ for name in names:
     there, here = os.path.join(top, name), os.path.join(src, name)
     if not os.path.exists(here) or not filecmp.cmp(there, here, shallow=False):
         os.makedirs(os.path.dirname(here), exist_ok=True)
-        shutil.copy2(there, here)
+        # A fresh time stamp: the build must see the file as changed even when
+        # the copy in the tree is older than the objects (a fault left planted).
+        shutil.copyfile(there, here)
+        shutil.copymode(there, here)
 for folder, dirs, files in os.walk(src):
     if folder == src:
         dirs.remove("build") if "build" in dirs else None
