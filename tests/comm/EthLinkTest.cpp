@@ -188,10 +188,12 @@ TEST(EthLink, WriteOnADroppedConnectionGoesOnANewOne) {
     ASSERT_EQ(listen(server, 8), 0);
     socklen_t length = sizeof(addr);
     getsockname(server, reinterpret_cast<sockaddr*>(&addr), &length);
-    std::atomic<bool> dropped{false};
+    std::atomic<bool> opened{false}, dropped{false};
     std::string second;
     std::thread printer([&] {
         int first = accept(server, nullptr, nullptr);
+        // A reset before the connect is seen done would fail the open itself.
+        while (!opened) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         linger reset{1, 0};
         setsockopt(first, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
         close(first);
@@ -205,7 +207,13 @@ TEST(EthLink, WriteOnADroppedConnectionGoesOnANewOne) {
     });
     CComPortEth link;
     Connect(link, ntohs(addr.sin_port));
-    ASSERT_TRUE(link.Open());
+    const bool ok = link.Open();
+    opened = true;
+    if (!ok) {
+        printer.join();
+        close(server);
+        FAIL() << link.szLastError;
+    }
     while (!dropped) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the reset has come
     unsigned err = 0;
