@@ -66,6 +66,9 @@ for folder, dirs, files in os.walk(src):
             os.remove(path)
 ' "$top" "$src"
 build=$src/build
+# The test programs are built with a precompiled header: ccache caches their
+# objects only when told to accept it.
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 # lld links the many test programs again much sooner than the default linker.
 linker=()
 command -v ld.lld >/dev/null && linker=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld)
