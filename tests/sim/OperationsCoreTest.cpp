@@ -38,7 +38,7 @@ std::string B(const char (&text)[N]) {
 
 }  // namespace
 
-TEST(ToolHandlers, ExecutionRequestsAndTheirAnswers) {
+TEST(ToolHandlers, ADateThatCannotBeAndAnUnknownTableAreRefused) {
     struct Row {
         std::string request;
         std::string answer;
