@@ -95,7 +95,6 @@ TEST_F(FirstHour, TyposAreWarnedAboutAndChangeNothingElse) {
     const Row rows[] = {
         {{"-C", "1"}, {}, "unknown option -C ignored; did you mean -c?"},
         {{"--verbose"}, {}, "unknown option --verbose ignored; did you mean -v?"},
-        {{"-V"}, {}, "unknown option -V ignored; did you mean -v?"},
         {{"--dryrun"}, {}, "unknown option --dryrun ignored; did you mean --dry-run?"},
         {{"-x"}, {}, "unknown option -x ignored"},
         {{"--version"}, {}, "--version ignored: it counts only as the first word"},

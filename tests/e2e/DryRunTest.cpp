@@ -72,8 +72,6 @@ const Case kCases[] = {
     {"ser", "fits, newer", FITS, G2, 0, nullptr},
     {"usb", "fits, newer", FITS, G2, 0, nullptr},
     {"eth", "wrong model", {"--model", "9"}, G2, 12, "identity"},
-    {"ser", "wrong model", {"--model", "9"}, G2, 12, "identity"},
-    {"usb", "wrong model", {"--model", "9"}, G2, 12, "identity"},
     {"eth", "no upgrade offered", {"--data-available", "159"}, G2, 12, "upgrade offered"},
     {"eth", "error answer", {"--fail", "upginfo:error:7"}, G2, 14, "upgrade information"},
     {"eth", "mode U6", {"--mode", "U6"}, G2, 11, "upgrade information"},

@@ -23,14 +23,14 @@ std::string Line(const std::string& time, const std::string& function, const std
     return "[2026/12/07 " + time + "][" + function + "]" + text + "\n";
 }
 
-std::string Sent(const std::string& time, const std::string& kind, const std::string& rows,
-                 int count) {
-    return Line(time, "LinkTrace", kind + " sent " + std::to_string(count) + " bytes") + rows;
+std::string Trace(const std::string& time, const std::string& text) {
+    return Line(time, "LinkTrace", text);
 }
 
-std::string Received(const std::string& time, const std::string& kind, const std::string& rows,
-                     int count) {
-    return Line(time, "LinkTrace", kind + " received " + std::to_string(count) + " bytes") + rows;
+// A traced transfer, "eth sent" or "ser received", and its dump rows.
+std::string Dump(const std::string& time, const std::string& what, const std::string& rows,
+                 int count) {
+    return Trace(time, what + " " + std::to_string(count) + " bytes") + rows;
 }
 
 const std::string ROW_GSI =  // 1d 49 01
@@ -59,15 +59,14 @@ void Feed(PrinterCore& core, const Bytes& bytes) { core.Receive(bytes.data(), by
 
 TEST(RecordingReader, ReadsEventsOfTheLastTracedRunOrOfTheRunAsked) {
     std::string log =
-        Line("10:00:00.000", "main", "first run") +
-        Line("10:00:00.001", "LinkTrace", "eth opened") + Sent("10:00:00.002", "eth", ROW_GSI, 3) +
-        ExitLine("10:00:00.003") + Line("10:00:01.000", "main", "second run, other lines between") +
-        Line("10:00:01.000", "LinkTrace", "ser opened") + Sent("10:00:01.010", "ser", ROWS_18, 18) +
+        Line("10:00:00.000", "main", "first run") + Trace("10:00:00.001", "eth opened") +
+        Dump("10:00:00.002", "eth sent", ROW_GSI, 3) + ExitLine("10:00:00.003") +
+        Line("10:00:01.000", "main", "second run, other lines between") +
+        Trace("10:00:01.000", "ser opened") + Dump("10:00:01.010", "ser sent", ROWS_18, 18) +
         Line("10:00:01.011", "ReadProtocollData", "Begin") +
-        Received("10:00:01.250", "ser", ROW_ANSWER, 1) +
-        Line("10:00:01.300", "LinkTrace", "ser open failed") +
-        Line("10:00:01.400", "LinkTrace", "ser lost") +
-        Line("10:00:01.500", "LinkTrace", "ser closed") + ExitLine("10:00:01.600") +
+        Dump("10:00:01.250", "ser received", ROW_ANSWER, 1) +
+        Trace("10:00:01.300", "ser open failed") + Trace("10:00:01.400", "ser lost") +
+        Trace("10:00:01.500", "ser closed") + ExitLine("10:00:01.600") +
         Line("10:00:02.000", "main", "a run without link traffic") + ExitLine("10:00:02.100");
     Recording last;
     std::string error;
@@ -97,31 +96,31 @@ TEST(RecordingReader, ReadsEventsOfTheLastTracedRunOrOfTheRunAsked) {
 
 TEST(RecordingReader, DamagedRecordingsAreRefusedWithTheLine) {
     const std::string head = Line("10:00:00.000", "main", "start");  // line 1
+    auto sent = [&head](const std::string& rows, int count) {
+        return head + Dump("10:00:00.001", "eth sent", rows, count);
+    };
+    auto trace = [&head](const std::string& text) { return head + Trace("10:00:00.001", text); };
     struct Case {
         std::string log;
         const char* why;
     } cases[] = {
-        {head + Sent("10:00:00.001", "eth", "", 3), "line 2: the dump ends after 0 of 3 bytes"},
-        {head + Sent("10:00:00.001", "eth", TABS + "0000: 00 01 02 03 04 05 06 07 08 09 0a 0b", 18),
+        {sent("", 3), "line 2: the dump ends after 0 of 3 bytes"},
+        {sent(TABS + "0000: 00 01 02 03 04 05 06 07 08 09 0a 0b", 18),
          "line 3: the dump row is cut short"},
-        {head + Sent("10:00:00.001", "eth", ROWS_18.substr(0, ROWS_18.find('\n') + 1), 18),
+        {sent(ROWS_18.substr(0, ROWS_18.find('\n') + 1), 18),
          "line 2: the dump ends after 16 of 18 bytes"},
-        {head + Sent("10:00:00.001", "eth", TABS + "0010: 1d 49 01\n", 3),
+        {sent(TABS + "0010: 1d 49 01\n", 3),
          "line 3: the dump row is at offset 10 where 0 was expected"},
-        {head + Sent("10:00:00.001", "eth", TABS + "0000: 1d 4x 01\n", 3),
+        {sent(TABS + "0000: 1d 4x 01\n", 3),
          "line 3: the dump row has a cell that is no hexadecimal byte"},
-        {head + Sent("10:00:00.001", "eth", ROW_GSI, 2),
-         "line 3: the dump row holds more bytes than its line announced"},
-        {head + Sent("10:00:00.001", "eth", "garbage\n", 3), "line 3: a dump row was expected"},
-        {head + Line("10:00:00.001", "LinkTrace", "eth sent many bytes"), "line 2: no byte count"},
-        {head + Line("10:00:00.001", "LinkTrace", "eth sent 99999999999 bytes"),
-         "line 2: no byte count"},
-        {head + Line("10:00:00.001", "LinkTrace", "eth sent 0 bytes"),
-         "line 2: byte count out of range"},
-        {head + Line("10:00:00.001", "LinkTrace", "eth flew away"), "line 2: unknown link trace"},
-        {head + Line("10:00:00.001", "LinkTrace", "can opened"), "line 2: unknown link kind"},
-        {head + Line("10:00:00.001", "LinkTrace", "eth opened") +
-             Line("10:00:00.002", "LinkTrace", "usb opened"),
+        {sent(ROW_GSI, 2), "line 3: the dump row holds more bytes than its line announced"},
+        {sent("garbage\n", 3), "line 3: a dump row was expected"},
+        {trace("eth sent many bytes"), "line 2: no byte count"},
+        {trace("eth sent 99999999999 bytes"), "line 2: no byte count"},
+        {trace("eth sent 0 bytes"), "line 2: byte count out of range"},
+        {trace("eth flew away"), "line 2: unknown link trace"},
+        {trace("can opened"), "line 2: unknown link kind"},
+        {trace("eth opened") + Trace("10:00:00.002", "usb opened"),
          "line 3: a usb link in a run of the eth link"},
         {head, "the log holds no link trace"},
     };
@@ -187,18 +186,23 @@ Recording TwoExchanges() {
     return r;
 }
 
-// Feeds the pieces to a fast replay of the recording, polling after each;
-// returns what the printer sent, with how the replay ended in code and report.
+// Feeds the pieces to a replay of the recording, polling after each until no
+// action waits; returns what the printer sent ("[dropped]" where it dropped
+// the connection), with how the replay ended in code and report.
 std::string Play(const Recording& recording, const std::vector<Bytes>& pieces, int& code,
-                 std::string& report) {
+                 std::string& report, bool fast = true) {
     PrinterCore core;
-    Replayer replay(BuildReplayScript(recording), true);
+    Replayer replay(BuildReplayScript(recording), fast);
     replay.Install(core);
     std::string sent;
     for (const Bytes& piece : pieces) {
         Feed(core, piece);
-        replay.Poll(core);
-        sent += Uptake(core);
+        do {
+            std::this_thread::sleep_for(std::chrono::milliseconds(fast ? 0 : 2));
+            replay.Poll(core);
+            if (core.TakeCloseRequest()) sent += "[dropped]";
+            sent += Uptake(core);
+        } while (replay.Waiting());
     }
     FILE* out = tmpfile();
     code = replay.Finish(out);
@@ -209,13 +213,15 @@ std::string Play(const Recording& recording, const std::vector<Bytes>& pieces, i
     return sent;
 }
 
+const std::string WHOLE("\0221.00\0", 6);  // both answers: 12, then "1.00" and 00
+const Bytes BOTH_REQUESTS{0x1d, 0x49, 0x01, 0x18, 0x1d, 0x49, 0x41};
+
 }  // namespace
 
-// Requests are answered however they arrive cut; a departing byte (which
-// gets no answer) or a short run ends the replay naming the exchange.
+// Requests are answered however they arrive cut; a short or a long run ends
+// the replay naming the exchange (a departing byte: recordings/check-departure.sh).
 TEST(Replayer, PlaysTheRecordingOrNamesWhereTheProgramDeparted) {
     const std::string prefix = "prnsim: replay: ";
-    const std::string WHOLE("\0221.00\0", 6);  // both answers: 12, then "1.00" and 00
     const struct {
         std::vector<Bytes> pieces;
         std::string answers;
@@ -223,11 +229,6 @@ TEST(Replayer, PlaysTheRecordingOrNamesWhereTheProgramDeparted) {
         std::string report;
     } rows[] = {
         {{{0x1d}, {0x49, 0x01, 0x18}, {0x1d, 0x49}, {0x41}}, WHOLE, 0, "all 2 exchanges played\n"},
-        {{{0x1d, 0x49, 0x01, 0x18, 0x1d, 0x49, 0x42}},
-         "",
-         Replayer::DEPARTED_EXIT,
-         "exchange 2 (log line 30) departs from the recording at byte 3 of 4\n" + prefix +
-             "recorded: 18 1d 49 41\n" + prefix + "received: 18 1d 49 42\n"},
         {{{0x1d, 0x49, 0x01, 0x18}},
          "\x12",
          Replayer::DEPARTED_EXIT,
@@ -248,21 +249,12 @@ TEST(Replayer, PlaysTheRecordingOrNamesWhereTheProgramDeparted) {
 }
 
 TEST(Replayer, KeepsTheRecordedAnswerTimeUnlessFast) {
-    PrinterCore core;
-    Replayer replay(BuildReplayScript(TwoExchanges()), false);
-    replay.Install(core);
-    Feed(core, {0x1d, 0x49, 0x01, 0x18, 0x1d, 0x49, 0x41});
+    int code = -1;
+    std::string report;
     auto start = std::chrono::steady_clock::now();
-    std::string answer;
-    while (answer.size() < 6 &&
-           std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
-        replay.Poll(core);
-        answer += Uptake(core);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(answer, std::string("\0221.00\0", 6));
+    EXPECT_EQ(Play(TwoExchanges(), {BOTH_REQUESTS}, code, report, false), WHOLE);
+    using std::chrono::milliseconds;
+    auto took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_GE(took.count(), 250);  // 300 ms after the request in the recording
     EXPECT_LT(took.count(), 3000);
 }
@@ -270,13 +262,7 @@ TEST(Replayer, KeepsTheRecordedAnswerTimeUnlessFast) {
 TEST(Replayer, ARecordedLossDropsTheConnectionAfterTheAnswer) {
     Recording r = TwoExchanges();
     r.events.push_back({Kind::Lost, 320, {}, 60});
-    PrinterCore core;
-    Replayer replay(BuildReplayScript(r), true);
-    replay.Install(core);
-    Feed(core, {0x1d, 0x49, 0x01, 0x18, 0x1d, 0x49, 0x41});
-    replay.Poll(core);
-    EXPECT_FALSE(core.TakeCloseRequest());  // the answer is still to go out
-    EXPECT_EQ(Uptake(core).size(), 6u);
-    replay.Poll(core);
-    EXPECT_TRUE(core.TakeCloseRequest());
+    int code = -1;
+    std::string report;
+    EXPECT_EQ(Play(r, {BOTH_REQUESTS}, code, report), WHOLE + "[dropped]");
 }
