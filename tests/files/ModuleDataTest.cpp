@@ -207,14 +207,6 @@ TEST(ModuleData, FontModuleListsItsFonts) {
     ModuleData module;
     ASSERT_TRUE(Load(module, mkfile::BuildModule(layout)));
     EXPECT_EQ(module.strModuleInfo, "\nFONT MODULE:\n  ARIAL (Code: 7)\n  A_VERY_LONG_FONT\n");
-    char text[1024];
-    module.GetFileInfo(text, sizeof(text));
-    const std::string dashes(48, '-');
-    EXPECT_EQ(std::string(text), dashes +
-                                     "\nType:       FONT MODULE\nRelease:    1.00\n"
-                                     "Factory:    FACTORY\nNote:       NOTE\n"
-                                     "Code:       MODCODE\n" +
-                                     dashes + "\n" + module.strModuleInfo);
 }
 
 TEST(ModuleData, DescriptionIsCutToTheCallersText) {

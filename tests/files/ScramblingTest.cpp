@@ -76,18 +76,6 @@ TEST(Scrambling, EveryKeyRoundTripsInBothFamiliesAndMatchesTheBuilder) {
     }
 }
 
-TEST(Scrambling, GsiByteAndRandomKey) {
-    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x00, 0xFF), 0x00);
-    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x12, 0x00), 0x12);
-    EXPECT_EQ(EncryptionPSW::EncryptionGSIByte(0x34, 0x01), 0xCA);
-    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0xCA, 0x01), 0x34);
-    for (int i = 0; i < 20; ++i) {
-        int key = EncryptionPSW::GetScramblebyte();
-        EXPECT_GE(key, 1);
-        EXPECT_LE(key, 254);
-    }
-}
-
 TEST(Checksum, PairByHandAndIndexWrapsAt65536) {
     const unsigned char small[] = {0x01, 0x02, 0x03};
     FileChecksum c = FileChecksum::Compute(small, 3);

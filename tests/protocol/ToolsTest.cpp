@@ -49,8 +49,8 @@ TEST(ExecToolRequest, Layout) {
     const unsigned char file[] = {0x00, 0x3E, 0xFF};
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, file, 3, when)),
               std::string("\x1F\xFF\x51<1><32><3>\x00\x3E\xFF", 16));
-    EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, nullptr, 0, when)),
-              "\x1F\xFF\x51<1><32><0>");
+    EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, file, -1, when)),
+              "\x1F\xFF\x51<1><32><-1>");
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 2, 4294967295u, file, 3, when)),
               "\x1F\xFF\x51<2><4294967295>");
 }
