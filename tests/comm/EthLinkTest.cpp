@@ -67,7 +67,7 @@ TEST(EthLink, AClosedConnectionReadsAsZeroUntilTheLinkIsReopened) {
     // The printer drops the connection after the first request (4 bytes).
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--close-after", "4"})) << sim.Output();
     CComPortEth link;
-    Connect(link, PortOf(sim));
+    Connect(link, sim.TcpPort());
     ASSERT_TRUE(link.Open());
     link.SetTimeoutRX(5000);  // the printer's close must arrive within the wait, even when busy
     const int socket = link.iSocket;

@@ -39,7 +39,8 @@ TEST(ToolsTable, SupportedTools) {
 
 TEST(ExecToolRequest, Layout) {
     ProtocollVersion v100(100), v101(101);
-    std::tm when = LocalTime(2026, 12, 5, 18, 4, 9);
+    std::tm when{};
+    strptime("2026-12-05 18:04:09", "%Y-%m-%d %H:%M:%S", &when);
     EXPECT_TRUE(Commands::GetCommand_ExecTool(&v101, 1, 1, nullptr, -1, when).empty());
     EXPECT_TRUE(Commands::GetCommand_ExecTool(nullptr, 1, 1, nullptr, -1, when).empty());
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 1, nullptr, -1, when)),
