@@ -34,6 +34,14 @@ class EngineRun : public ::testing::Test {
         ASSERT_TRUE(enginetest::LoadPackage(layout, *psw));
     }
 
+    // A logo module in the package, to be sent after the firmware.
+    void AddModuleAfterTheFirmware() {
+        mkfile::ModuleLayout logos;
+        logos.typeLetter = "L";
+        logos.payload = mkfile::Pattern(200, 4);
+        layout.modules.push_back({'l', mkfile::BuildModule(logos), 0, 0});
+    }
+
     bool Run(int mode, int portType = COMMPORT_SERIAL, int mask = 255, int timem = 1) {
         link.iPortType = portType;
         engine = UpgradePrinter::GetUpgradeClass(mode, mask, timem);
@@ -232,9 +240,10 @@ TEST_F(EngineRun, ARestartIsAwaitedSevenLooks) {
 }
 
 TEST_F(EngineRun, U3SendsLargePiecesAndWaitsWithoutAnswer) {
+    AddModuleAfterTheFirmware();  // not sent: -c 1
     Package(2, 3, 1024);
     link.reads = {"0.99"};
-    ASSERT_TRUE(Run(3, COMMPORT_SERIAL, 1));
+    ASSERT_TRUE(Run(3, COMMPORT_SERIAL, 1, 2));
     std::vector<ByteVector> commands = Commands(1024);
     ASSERT_EQ(commands.size(), 4u);
     EXPECT_EQ(commands[2], Bytes({0x1C, 0xFD, 0x00, 0x02}));
@@ -247,8 +256,9 @@ TEST_F(EngineRun, U3SendsLargePiecesAndWaitsWithoutAnswer) {
     EXPECT_EQ(link.uiPacketSize, 1000u);
     EXPECT_EQ(link.iTimeoutTX, 1000);
     EXPECT_EQ(link.readCalls, 1);  // the release only
-    // 5 s after reopening, 12 s after programming, 8 s after the firmware.
-    EXPECT_EQ(clock.sleeps, (std::vector<uint64_t>{5000, 12000, 8000}));
+    // At -m 2: 5 s after reopening, 12 s after programming, 8 s after the
+    // firmware, each doubled; then 20 s before the modules, whatever -m.
+    EXPECT_EQ(clock.sleeps, (std::vector<uint64_t>{10000, 24000, 16000, 20000}));
 }
 
 TEST_F(EngineRun, U5DataBankAnswers) {
@@ -294,10 +304,7 @@ TEST_F(EngineRun, U5RestartWaitFollowsTheMultiplier) {
 // modules alone, -c 2, with -m 3): 10 s x T for U1, U4 and U5, 20 s x T for
 // U2 and U3.
 TEST_F(EngineRun, PauseAfterTheModulesOfEachEngine) {
-    mkfile::ModuleLayout logos;
-    logos.typeLetter = "L";
-    logos.payload = mkfile::Pattern(200, 4);
-    layout.modules.push_back({'l', mkfile::BuildModule(logos), 0, 0});
+    AddModuleAfterTheFirmware();
     Package(2, 1, 256);
     struct {
         int mode;
