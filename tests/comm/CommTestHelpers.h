@@ -24,6 +24,3 @@ inline size_t Count(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
 }
-
-// The TCP port a prnsim started with "--tcp 0" announced.
-inline int PortOf(const testsupport::SimProcess& sim) { return sim.TcpPort(); }

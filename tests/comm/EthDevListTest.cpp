@@ -76,8 +76,12 @@ class Namespaces : public ::testing::Test {
                                    std::to_string(repeat)});
     }
 
-    ProgramResult ListFromHostNamespace() {
-        return RunProgram({ip_, "netns", "exec", host_, PRNUPGRADE_BIN, "--ethdevlist"});
+    // The list as the host namespace sees it, and how long it took.
+    ProgramResult ListFromHostNamespace(std::chrono::steady_clock::duration* took) {
+        auto start = std::chrono::steady_clock::now();
+        ProgramResult r = RunProgram({ip_, "netns", "exec", host_, PRNUPGRADE_BIN, "--ethdevlist"});
+        *took = std::chrono::steady_clock::now() - start;
+        return r;
     }
 
     std::string ip_;
@@ -89,12 +93,17 @@ class Namespaces : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Namespaces, EveryPrinterListedOnceEvenWhenItAnswersTwice) {
+TEST_F(Namespaces, NoAnswerFailsAndEveryPrinterIsListedOnceEvenWhenItAnswersTwice) {
+    std::chrono::steady_clock::duration took;
+    ProgramResult r = ListFromHostNamespace(&took);
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_EQ(r.out, "LIST ETH DEVICES ERROR\n");
+    EXPECT_GE(took, std::chrono::milliseconds(500));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
+
     ASSERT_TRUE(StartPrinter(0, "Kitchen", 2)) << sims_[0].Output();
     ASSERT_TRUE(StartPrinter(1, "Bar", 1)) << sims_[1].Output();
-    auto start = std::chrono::steady_clock::now();
-    ProgramResult r = ListFromHostNamespace();
-    auto took = std::chrono::steady_clock::now() - start;
+    r = ListFromHostNamespace(&took);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     std::vector<std::string> lines = SplitLines(r.out);
     ASSERT_GE(lines.size(), 3u) << r.out;
@@ -107,16 +116,6 @@ TEST_F(Namespaces, EveryPrinterListedOnceEvenWhenItAnswersTwice) {
     EXPECT_GE(took, std::chrono::milliseconds(500));
 }
 
-TEST_F(Namespaces, NoAnswerFailsAfterAboutHalfASecond) {
-    auto start = std::chrono::steady_clock::now();
-    ProgramResult r = ListFromHostNamespace();
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(r.exitCode, 255);
-    EXPECT_EQ(r.out, "LIST ETH DEVICES ERROR\n");
-    EXPECT_GE(took, std::chrono::milliseconds(500));
-    EXPECT_LT(took, std::chrono::milliseconds(3000));
-}
-
 TEST_F(Namespaces, ASenderThatNeverStopsCannotHoldTheCollection) {
     // Answers with the tag, back to back, for as long as it runs.
     const std::string flood =
@@ -124,9 +123,8 @@ TEST_F(Namespaces, ASenderThatNeverStopsCannotHoldTheCollection) {
         "while :; do printf '<VN><STSMOA><NAME>=Flood;' >&3; done";
     ASSERT_TRUE(sims_[0].Start({ip_, "netns", "exec", printers_[0], "/bin/bash", "-c", flood}))
         << sims_[0].Output();
-    auto start = std::chrono::steady_clock::now();
-    ProgramResult r = ListFromHostNamespace();
-    auto took = std::chrono::steady_clock::now() - start;
+    std::chrono::steady_clock::duration took;
+    ProgramResult r = ListFromHostNamespace(&took);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "LIST ETH DEVICES:\n10.77.1.2:9100(Flood)\n\n");
     EXPECT_GE(took, std::chrono::milliseconds(500));

@@ -23,28 +23,27 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testsupport::SimProcess;
 
-// A loopback port on which nothing listens, held by a socket that does not
-// listen either, so that no other program can take it while the test runs.
-class RefusingPort {
-  public:
-    RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-        socklen_t length = sizeof(addr);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
-        port_ = ntohs(addr.sin_port);
+// A socket bound to a free loopback port, listening when asked, with the
+// receive buffer asked (set before listen, so that every accepted connection
+// has it); -1 when it cannot be made.
+int LoopbackSocket(int* port, bool listening, int receiveBuffer = 0) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(addr);
+    if (fd < 0 ||
+        (receiveBuffer > 0 &&
+         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer)) != 0) ||
+        bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        (listening && listen(fd, 8) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+        if (fd >= 0) close(fd);
+        return -1;
     }
-    ~RefusingPort() { close(fd_); }
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-    int Port() const { return port_; }
-
-  private:
-    int fd_;
-    int port_ = 0;
-};
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
 
 void Connect(CComPortEth& link, int port) {
     char host[] = "127.0.0.1";
@@ -68,7 +67,7 @@ TEST(EthLink, AClosedConnectionReadsAsZeroUntilTheLinkIsReopened) {
     // The printer drops the connection after the first request (4 bytes).
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--close-after", "4"})) << sim.Output();
     CComPortEth link;
-    Connect(link, PortOf(sim));
+    Connect(link, sim.TcpPort());
     ASSERT_TRUE(link.Open());
     link.SetTimeoutRX(5000);  // the printer's close must arrive within the wait, even when busy
     const int socket = link.iSocket;
@@ -90,9 +89,11 @@ TEST(EthLink, AClosedConnectionReadsAsZeroUntilTheLinkIsReopened) {
 
 TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
     CComPortEth link;
-    RefusingPort refusing;
-    ASSERT_NE(refusing.Port(), 0);
-    Connect(link, refusing.Port());
+    // Nothing listens on the port; the socket holding it keeps other programs off.
+    int port = 0;
+    const int holder = LoopbackSocket(&port, false);
+    ASSERT_GE(holder, 0);
+    Connect(link, port);
     std::vector<int> pauses;
     link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
     bool opened = true;
@@ -107,6 +108,7 @@ TEST(EthLink, NothingListeningFailsWithinTheConnectWaitAndTheClosePause) {
     EXPECT_LT(took, std::chrono::milliseconds(500 + 1500));
     EXPECT_EQ(link.iSocket, -1);
     EXPECT_EQ(pauses, std::vector<int>{2000});  // the close pause, exactly
+    close(holder);
 }
 
 // The most that one connection can take before the printer's reset reaches
@@ -126,18 +128,10 @@ size_t LargestSendBuffer() {
 // had gone out whole, and the write gives up at once.
 TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
     signal(SIGPIPE, SIG_DFL);  // a broken pipe must not end the process
-    int server = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    // A small receive buffer, set before listen so that every accepted
-    // connection has it: the printer's side can hold only a few kilobytes.
-    int small = 4096;
-    ASSERT_EQ(setsockopt(server, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small)), 0);
-    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-    ASSERT_EQ(listen(server, 8), 0);
-    socklen_t length = sizeof(addr);
-    getsockname(server, reinterpret_cast<sockaddr*>(&addr), &length);
+    int port = 0;
+    // The printer's side can hold only a few kilobytes.
+    const int server = LoopbackSocket(&port, true, 4096);
+    ASSERT_GE(server, 0);
     std::atomic<bool> stop{false};
     std::atomic<size_t> later{0};  // bytes that reached a later connection
     std::thread printer([&] {
@@ -160,7 +154,7 @@ TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
     });
     std::vector<unsigned char> bank(4 * (LargestSendBuffer() + (1u << 20)), 0x42);
     CComPortEth link;
-    Connect(link, ntohs(addr.sin_port));
+    Connect(link, port);
     ASSERT_TRUE(link.Open());
     link.uiPacketSize = 57344;  // a bank goes out in large pieces
     unsigned err = 0;
@@ -180,14 +174,9 @@ TEST(EthLink, WriteThatLosesItsConnectionIsNotFinishedOnAnother) {
 // A connection that the printer dropped before the write took anything is made
 // again, and the whole write goes on the new one.
 TEST(EthLink, WriteOnADroppedConnectionGoesOnANewOne) {
-    int server = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-    ASSERT_EQ(listen(server, 8), 0);
-    socklen_t length = sizeof(addr);
-    getsockname(server, reinterpret_cast<sockaddr*>(&addr), &length);
+    int port = 0;
+    const int server = LoopbackSocket(&port, true);
+    ASSERT_GE(server, 0);
     std::atomic<bool> opened{false}, dropped{false};
     std::string second;
     std::thread printer([&] {
@@ -206,7 +195,7 @@ TEST(EthLink, WriteOnADroppedConnectionGoesOnANewOne) {
         close(c);
     });
     CComPortEth link;
-    Connect(link, ntohs(addr.sin_port));
+    Connect(link, port);
     const bool ok = link.Open();
     opened = true;
     if (!ok) {

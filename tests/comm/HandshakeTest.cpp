@@ -69,7 +69,7 @@ TEST(EthHandshake, SilentPrinterFailsAfterFifteenAttempts) {
     ASSERT_TRUE(sim.Start({PRNSIM_BIN, "--tcp", "0", "--silent"})) << sim.Output();
     CComPortEth link;
     char host[] = "127.0.0.1";
-    ASSERT_TRUE(link.Init(host, PortOf(sim)));
+    ASSERT_TRUE(link.Init(host, sim.TcpPort()));
     std::vector<int> pauses;
     link.SetPauseFunction([&](int ms) { pauses.push_back(ms); });
     ASSERT_TRUE(link.Open());

@@ -62,19 +62,3 @@ TEST(FrontEndFiles, DamagedFilesAreFileErrors) {
         EXPECT_NE(r.out.find(row.failure), std::string::npos) << r.out;
     }
 }
-
-TEST(FrontEndFiles, LoadedFilesAreDescribedBeforeThePrinterOperation) {
-    TempDir dir;
-    mkfile::PackageLayout layout;
-    layout.firmware = mkfile::Pattern(5000, 1);
-    layout.modules = {{'u', Module(), 0, 0}};
-    ProgramResult r = RunCli(dir.write("good.psw", Text(mkfile::BuildPackage(layout))));
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_NE(r.out.find("PSW FILE INFO:\n****"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Type:       BLUETOOTH MODULE\n"), std::string::npos);
-    EXPECT_NE(r.out.find("\n#######\n"), std::string::npos);
-
-    r = RunCli(dir.write("good.mod", Text(Module())));
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_NE(r.out.find("MODULE INFO:\n-----"), std::string::npos) << r.out;
-}

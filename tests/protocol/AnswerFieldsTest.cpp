@@ -34,6 +34,8 @@ TEST(CreateFields, FieldKinds) {
         {"\x06<C1>", {FTYPE_ACK}},
         {"ab<C9>\x06\x15\x03\x02<C1><7", {FTYPE_ACK, FTYPE_NACK, ETX_, STX_, STR}},
         {"\x02<C1>\x03<5><DATABYTES>xx", {STX_, CMD, ETX_, INT}},
+        // The block marker is found after a false start.
+        {"\x02<C1><<DATABYTES>\x03</DATABYTES>\x03", {STX_, CMD, FTYPE_VDATABYTES, ETX_}},
     };
     for (const auto& row : rows) {
         ProtocollFields f;

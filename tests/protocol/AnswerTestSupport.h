@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -77,16 +76,4 @@ inline void ExpectRefused(const std::string& answer, const std::string& message)
     Decoded d(answer);
     EXPECT_EQ(d.item, nullptr) << message;
     EXPECT_TRUE(d.Logged(message)) << message;
-}
-
-inline std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
-    return t;
 }

@@ -39,7 +39,8 @@ TEST(ToolsTable, SupportedTools) {
 
 TEST(ExecToolRequest, Layout) {
     ProtocollVersion v100(100), v101(101);
-    std::tm when = LocalTime(2026, 12, 5, 18, 4, 9);
+    std::tm when{};
+    strptime("2026-12-05 18:04:09", "%Y-%m-%d %H:%M:%S", &when);
     EXPECT_TRUE(Commands::GetCommand_ExecTool(&v101, 1, 1, nullptr, -1, when).empty());
     EXPECT_TRUE(Commands::GetCommand_ExecTool(nullptr, 1, 1, nullptr, -1, when).empty());
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 1, nullptr, -1, when)),
@@ -49,8 +50,8 @@ TEST(ExecToolRequest, Layout) {
     const unsigned char file[] = {0x00, 0x3E, 0xFF};
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, file, 3, when)),
               std::string("\x1F\xFF\x51<1><32><3>\x00\x3E\xFF", 16));
-    EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, nullptr, 0, when)),
-              "\x1F\xFF\x51<1><32><0>");
+    EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 1, 32, file, -1, when)),
+              "\x1F\xFF\x51<1><32><-1>");
     EXPECT_EQ(AsText(Commands::GetCommand_ExecTool(&v100, 2, 4294967295u, file, 3, when)),
               "\x1F\xFF\x51<2><4294967295>");
 }
