@@ -1,4 +1,5 @@
 // prnsim: a simulated receipt printer for prnupgrade.
+#include <poll.h>
 #include <signal.h>
 
 #include <cerrno>
@@ -111,6 +112,17 @@ int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
     printf("prnsim: ready\n");
     fflush(stdout);
 
+    // A stop signal is taken only inside the wait: one that came between the
+    // check of g_stop and an endless poll would otherwise be slept through.
+    sigset_t stops;
+    sigset_t duringWait;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stops, &duringWait);
+    sigdelset(&duringWait, SIGINT);
+    sigdelset(&duringWait, SIGTERM);
+
     std::vector<pollfd> fds;
     while (!g_stop) {
         if (replay != nullptr) {
@@ -123,8 +135,8 @@ int Serve(PrinterCore& core, const SimOptions& options, Replayer* replay) {
         // wakes the loop. A replay's answers are put out as soon as they are due.
         bool busy = core.HasLateAnswers() || core.RestartPending();
         if (replay != nullptr && (replay->Waiting() || core.HasOutput())) busy = true;
-        int waitMs = busy ? (replay != nullptr ? 1 : 5) : -1;
-        int rc = poll(fds.data(), fds.size(), waitMs);
+        const timespec wait{0, (replay != nullptr ? 1 : 5) * 1000000L};
+        int rc = ppoll(fds.data(), fds.size(), busy ? &wait : nullptr, &duringWait);
         if (rc < 0 && errno != EINTR) {
             perror("prnsim: poll");
             return 1;
