@@ -54,6 +54,11 @@ class UsbBootMode {
     bool Install(UsbTestbed& bus, const UsbDeviceConfig& printerLayout, std::string& error);
     // Makes the bus changes that are due; call it often, before the bus's own Poll.
     bool Poll(UsbTestbed& bus, std::string& error);
+    // True when no bus change is under way or due (before the entry request
+    // and once the printer is back).
+    bool Quiet() const {
+        return stage_ == Stage::Done || (stage_ == Stage::Running && !entryRequested_);
+    }
     // Writes the image file (when asked) and returns the one-line summary, and
     // in held the image when it was programmed completely.
     bool Finish(std::string& summary, std::vector<uint8_t>& held, std::string& error) const;

@@ -137,7 +137,12 @@ void UsbDeviceModel::SetUrbResult(Urb& urb, int status, int actualLength) {
     urb.done = true;
 }
 
+std::chrono::steady_clock::time_point UsbDeviceModel::LastIoctl() const {
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastIoctl_));
+}
+
 bool UsbDeviceModel::HandleIoctl(UMockdevIoctlClient* client) {
+    lastIoctl_ = std::chrono::steady_clock::now().time_since_epoch().count();
     unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     int error = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -41,6 +43,8 @@ class UsbDeviceModel {
     bool InterfaceClaimed() const;
     // The device was unplugged: every waiting transfer ends with ENODEV.
     void Unplug();
+    // When the host last sent an ioctl (the epoch of steady_clock if never).
+    std::chrono::steady_clock::time_point LastIoctl() const;
 
     // Dispatches one ioctl; public for the C signal trampoline.
     bool HandleIoctl(_UMockdevIoctlClient* client);
@@ -78,4 +82,5 @@ class UsbDeviceModel {
     bool unplugged_ = false;
     uint64_t bytesReceived_ = 0;
     uint64_t outTransfers_ = 0;
+    std::atomic<std::chrono::steady_clock::rep> lastIoctl_{0};
 };

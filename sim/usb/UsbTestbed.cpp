@@ -302,6 +302,23 @@ bool UsbTestbed::Poll(std::string& error) {
     return true;
 }
 
+bool UsbTestbed::Quiet() {
+    const auto since = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    auto talking = [&](const UsbDeviceModel& model) { return model.LastIoctl() > since; };
+    for (const auto& entry : plugged_) {
+        if (talking(*entry.second.model)) return false;
+    }
+    for (const auto& model : retired_) {
+        if (talking(*model)) return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(resetMutex_);
+        if (!resetRequests_.empty()) return false;
+    }
+    if (EventsPending() || !awayDevices_.empty()) return false;
+    return core_ == nullptr || (!core_->RestartPending() && !core_->HasLateAnswers());
+}
+
 bool UsbTestbed::EventsPending() const {
     if (!pendingAdds_.empty()) return true;
     for (const UsbBusEvent& e : events_) {

@@ -51,6 +51,10 @@ class UsbTestbed {
     // True while an event has fired and its addition is still to come, or an
     // event has not fired yet.
     bool EventsPending() const;
+    // True when nothing is due soon: no event or restart under way, no late
+    // answer, and no ioctl from the host for a second. Poll may then be
+    // called less often (a quiet bus is looked at every 20 ms, not every ms).
+    bool Quiet();
 
     // The plugged-in model of a device, or null.
     UsbDeviceModel* Device(const std::string& name);
