@@ -362,6 +362,9 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--packages", help="instead: one board installs the package from this "
                         "folder (as root; removed again unless it was installed before)")
+    parser.add_argument("--part", choices=["check", "rollout"],
+                        help="only the refused files and check mode, or only the rollout "
+                        "(each on a fleet of its own, so that the two can run side by side)")
     args = parser.parse_args()
     for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile"]:
         setattr(args, name, os.path.abspath(getattr(args, name)))
@@ -377,12 +380,14 @@ def main():
             check(was_installed is None, "prnupgrade is installed already: remove it first")
             package_install(fleet)
         else:
-            refused_files(fleet)
-            check_mode(fleet)
-            fleet.start_all()
-            fleet.write_inventory()
-            rollout_stops(fleet)
-            rollout_finishes(fleet)
+            if args.part != "rollout":
+                refused_files(fleet)
+                check_mode(fleet)
+                fleet.start_all()
+                fleet.write_inventory()
+            if args.part != "check":
+                rollout_stops(fleet)
+                rollout_finishes(fleet)
         ok = True
     finally:
         fleet.stop_all()
