@@ -13,7 +13,7 @@ clients), of the boards (each sshd and all it runs: modules, prnupgrade) and
 of the simulated printers: unlike the wall time, these do not grow when other
 work shares the machine.
 
-    bench/ssh_fleet.py --boards 20 --forks 10 50 --prnupgrade build/app/prnupgrade \\
+    bench/ssh_fleet.py --boards 50 --forks 10 50 --prnupgrade build/app/prnupgrade \\
         --prninfo build/info/prninfo --prnsim build/sim/prnsim \\
         --prnmkfile build/sim/mkfile/prnmkfile --collection deploy/ansible
 
@@ -188,7 +188,7 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ["prnupgrade", "prninfo", "prnsim", "prnmkfile", "collection"]:
         parser.add_argument("--" + name, required=True)
-    parser.add_argument("--boards", type=int, default=20)
+    parser.add_argument("--boards", type=int, default=50)
     parser.add_argument("--forks", type=int, nargs="+", default=[10, 50])
     parser.add_argument("--waves", nargs="+", default=WAVES,
                         type=lambda w: w if w.endswith("%") else int(w),
