@@ -15,11 +15,19 @@ jobs=$(($(nproc) * 3))
 
 step "normal build"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRN_BUILD_TESTS=ON
-ctest --test-dir build --output-on-failure -j "$jobs"
 
-step "fault campaign: a fixed seed over every link and mode, and the regressions"
+step "normal tests, and beside them the fault campaign: a fixed seed over every link and mode, and the regressions"
+# The campaign's trials wait for their printers as the tests do: the two run
+# side by side, and its lines follow the tests' output.
 scripts/campaign.sh --seed 20261207 --trials 40 --jobs 4 \
-  --regressions tests/campaign/regressions.txt
+  --regressions tests/campaign/regressions.txt >build/campaign.log 2>&1 &
+campaign=$!
+tests_rc=0
+ctest --test-dir build --output-on-failure -j "$jobs" || tests_rc=$?
+campaign_rc=0
+wait "$campaign" || campaign_rc=$?
+cat build/campaign.log
+[ "$tests_rc" -eq 0 ] && [ "$campaign_rc" -eq 0 ]
 
 step "sanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPRN_SANITIZE=ON
