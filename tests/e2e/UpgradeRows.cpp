@@ -105,10 +105,13 @@ E2E_ROWS(PackageFailures, kPackageFailures);
 
 // The component mask chooses what goes: the package has fonts, flash disk,
 // logos and an other module (mask 7: the whole mode U1 upgrade of a
-// second-generation package on the serial line).
+// second-generation package on the serial line). The logos and the other
+// module follow the firmware at once (-m 0 skips the wait for the restart):
+// the printer restarts only after the run, as a real one would have before
+// the program came back.
 Row Mask(const char* mask, bool firmware, const char* modules) {
-    Row row = Pkg(mask, SER, "@g2mods.psw", {}, 0, {}, {}, {firmware ? MATCHES : "!firmware"},
-                  modules);
+    Row row = Pkg(mask, SER, "@g2mods.psw", {"--restart-grace-ms", "60000"}, 0, {}, {},
+                  {firmware ? MATCHES : "!firmware"}, modules);
     row.args.insert(row.args.end(), {"-c", mask});
     return row;
 }
